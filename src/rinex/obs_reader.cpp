@@ -1,0 +1,459 @@
+#include "rinex/obs_reader.hpp"
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/lines.hpp"
+#include "core/text.hpp"
+
+namespace qcn0 {
+
+std::string_view convert_rinex2_code(std::string_view code) {
+    static constexpr std::string_view table[][2] = {
+        {"C1", "C1C"}, {"P1", "C1P"}, {"L1", "L1C"}, {"S1", "S1C"}, {"C2", "C2C"}, {"P2", "C2P"},
+        {"L2", "L2C"}, {"S2", "S2C"}, {"C5", "C5Q"}, {"L5", "L5Q"}, {"S5", "S5Q"},
+    };
+    for (const auto& row : table) {
+        if (row[0] == code) return row[1];
+    }
+    return code;
+}
+
+namespace {
+
+bool contains(std::string_view haystack, std::string_view needle) {
+    return haystack.find(needle) != std::string_view::npos;
+}
+
+bool is_ascii_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// Identifier -> index of first appearance. Identifiers are at most three bytes, so each packs
+// into one integer key; an open-addressing table keeps lookups cheap on every satellite line.
+class SatelliteInterner {
+public:
+    explicit SatelliteInterner(std::vector<std::string>& names) : names_(names) {
+        slots_.assign(256, kEmpty);
+    }
+
+    std::uint32_t intern(std::string_view raw) {
+        // The key is the identifier as stored: bytes of 128 or more read as '?', and a number
+        // written with a blank ("G 7") zero-padded.
+        char id[3];
+        const std::size_t len = raw.size() < 3 ? raw.size() : 3;
+        for (std::size_t i = 0; i < len; ++i) {
+            id[i] = static_cast<unsigned char>(raw[i]) >= 128 ? '?' : raw[i];
+        }
+        if (len == 3 && id[1] == ' ' && is_digit(id[2])) id[1] = '0';
+        std::uint32_t key = pack(std::string_view(id, len));
+        std::size_t mask = slots_.size() - 1;
+        std::size_t h = hash(key) & mask;
+        while (true) {
+            std::uint64_t slot = slots_[h];
+            if (slot == kEmpty) break;
+            if (static_cast<std::uint32_t>(slot >> 32) == key) return static_cast<std::uint32_t>(slot);
+            h = (h + 1) & mask;
+        }
+        auto index = static_cast<std::uint32_t>(names_.size());
+        names_.emplace_back(id, len);
+        slots_[h] = (static_cast<std::uint64_t>(key) << 32) | index;
+        if (names_.size() * 2 > slots_.size()) grow();
+        return index;
+    }
+
+private:
+    static constexpr std::uint64_t kEmpty = ~std::uint64_t{0};
+    static std::uint32_t pack(std::string_view id) {
+        std::uint32_t key = static_cast<std::uint32_t>(id.size()) << 24;
+        for (std::size_t i = 0; i < id.size() && i < 3; ++i) {
+            key |= static_cast<std::uint32_t>(static_cast<unsigned char>(id[i])) << (8 * i);
+        }
+        return key;
+    }
+    static std::size_t hash(std::uint32_t key) {
+        return static_cast<std::size_t>((key * 0x9E3779B1u) >> 8);
+    }
+    void grow() {
+        std::vector<std::uint64_t> old;
+        old.swap(slots_);
+        slots_.assign(old.size() * 2, kEmpty);
+        std::size_t mask = slots_.size() - 1;
+        for (std::uint64_t slot : old) {
+            if (slot == kEmpty) continue;
+            std::size_t h = hash(static_cast<std::uint32_t>(slot >> 32)) & mask;
+            while (slots_[h] != kEmpty) h = (h + 1) & mask;
+            slots_[h] = slot;
+        }
+    }
+
+    std::vector<std::string>& names_;
+    std::vector<std::uint64_t> slots_;
+};
+
+// Header scan: fills the header fields and returns the index of the first data line.
+Expected<std::size_t> read_header(const std::vector<std::string_view>& lines, RinexObsData& obs) {
+    char current_system = 0;
+    std::vector<std::string> rinex2_codes;
+    auto list_of = [&](char system) -> std::vector<std::string>& {
+        for (auto& t : obs.obs_types) {
+            if (t.system == system) return t.codes;
+        }
+        obs.obs_types.push_back(SystemObsTypes{system, {}});
+        return obs.obs_types.back().codes;
+    };
+
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string_view line = lines[i];
+        if (line.size() < 60) continue;
+        std::string_view label = trim(line.substr(60));
+        if (contains(label, "RINEX VERSION")) {
+            if (auto v = parse_float(trim(columns(line, 0, 9)))) obs.version = *v;
+        } else if (contains(label, "MARKER NAME")) {
+            obs.marker_name = ascii_text(trim(columns(line, 0, 60)));
+        } else if (contains(label, "REC # / TYPE")) {
+            obs.receiver_type = ascii_text(trim(columns(line, 20, 40)));
+        } else if (contains(label, "ANT # / TYPE")) {
+            obs.antenna_type = ascii_text(trim(columns(line, 20, 40)));
+        } else if (contains(label, "APPROX POSITION XYZ")) {
+            double xyz[3];
+            std::size_t kept = 0;
+            for_each_word(columns(line, 0, 60), [&](std::string_view w) {
+                if (auto v = parse_float(w)) {
+                    if (kept < 3) xyz[kept] = *v;
+                    ++kept;
+                }
+            });
+            if (kept >= 3) obs.approx_position = std::array<double, 3>{xyz[0], xyz[1], xyz[2]};
+        } else if (contains(label, "INTERVAL")) {
+            if (auto v = parse_float(trim(columns(line, 0, 10)))) obs.interval = *v;
+        } else if (contains(label, "SYS / # / OBS TYPES")) {
+            char c = line[0];
+            if (c == 'C' || c == 'E' || c == 'G' || c == 'I' || c == 'J' || c == 'R' || c == 'S') {
+                current_system = c;
+            }
+            if (current_system == 0) continue;
+            std::vector<std::string> found;
+            for_each_word(columns(line, 6, 60), [&](std::string_view w) {
+                if (w.size() >= 3 && is_ascii_letter(w[0])) found.push_back(ascii_text(w));
+            });
+            if (!found.empty()) {
+                auto& list = list_of(current_system);
+                for (auto& code : found) list.push_back(std::move(code));
+            }
+        } else if (contains(label, "# / TYPES OF OBSERV")) {
+            for_each_word(columns(line, 0, 60), [&](std::string_view w) {
+                if (w.size() < 2 || is_digit(w[0])) return;
+                rinex2_codes.push_back(ascii_text(w.size() == 2 ? convert_rinex2_code(w) : w));
+            });
+            for (char system : {'G', 'R', 'E', 'C'}) list_of(system) = rinex2_codes;
+        } else if (contains(label, "GLONASS SLOT / FRQ") || contains(label, "GLONASS COD/PHS/BIS")) {
+            std::vector<std::string_view> pieces;
+            for_each_word(columns(line, 0, 60), [&](std::string_view w) { pieces.push_back(w); });
+            std::size_t k = 0;
+            while (k + 1 < pieces.size()) {
+                std::string_view p = pieces[k];
+                if (p.size() >= 3 && p[0] == 'R') {
+                    auto slot = parse_u32(p.substr(1));
+                    auto channel = parse_i32(pieces[k + 1]);
+                    if (slot && channel) {
+                        std::string key = std::to_string(*slot);
+                        bool replaced = false;
+                        for (auto& entry : obs.glonass_slots) {
+                            if (entry.first == key) {
+                                entry.second = *channel;
+                                replaced = true;
+                            }
+                        }
+                        if (!replaced) obs.glonass_slots.emplace_back(std::move(key), *channel);
+                        k += 2;
+                        continue;
+                    }
+                }
+                k += 1;
+            }
+        } else if (contains(label, "END OF HEADER")) {
+            return i + 1;
+        }
+    }
+    return Error{"No END OF HEADER found"};
+}
+
+// Builds epochs, satellite entries and values while the reader walks the data lines.
+class EpochBuilder {
+public:
+    explicit EpochBuilder(RinexObsData& obs) : obs_(obs), interner_(obs.satellites) {}
+
+    // Observation codes of each system, interned.
+    std::vector<std::uint16_t> intern_codes(const std::vector<std::string>& list) {
+        std::vector<std::uint16_t> out;
+        out.reserve(list.size());
+        for (const auto& code : list) {
+            std::uint16_t index = 0;
+            bool found = false;
+            for (std::size_t k = 0; k < obs_.codes.size(); ++k) {
+                if (obs_.codes[k] == code) {
+                    index = static_cast<std::uint16_t>(k);
+                    found = true;
+                    break;
+                }
+            }
+            if (!found) {
+                index = static_cast<std::uint16_t>(obs_.codes.size());
+                obs_.codes.push_back(code);
+            }
+            out.push_back(index);
+        }
+        return out;
+    }
+
+    static bool has_repeats(const std::vector<std::uint16_t>& codes) {
+        for (std::size_t a = 0; a < codes.size(); ++a) {
+            for (std::size_t b = a + 1; b < codes.size(); ++b) {
+                if (codes[a] == codes[b]) return true;
+            }
+        }
+        return false;
+    }
+
+    void begin_epoch(const EpochTime& t, std::uint8_t flag) {
+        current_ = ObsEpoch{t, flag, static_cast<std::uint32_t>(obs_.entries.size()), 0};
+    }
+
+    // Values of one satellite are appended with add_value between begin_satellite and
+    // end_satellite; a satellite without values leaves no trace.
+    void begin_satellite() { sat_first_ = static_cast<std::uint32_t>(obs_.values.size()); }
+
+    // `may_repeat`: the code list names some code twice, and a later field of the same code
+    // replaces the earlier one in place.
+    void add_value(double value, std::uint16_t code, std::uint8_t lli, std::uint8_t ssi,
+                   bool may_repeat) {
+        if (may_repeat) {
+            for (std::size_t k = sat_first_; k < obs_.values.size(); ++k) {
+                if (obs_.values[k].code == code) {
+                    obs_.values[k] = StoredValue{value, code, lli, ssi};
+                    return;
+                }
+            }
+        }
+        obs_.values.push_back(StoredValue{value, code, lli, ssi});
+    }
+
+    void end_satellite(std::string_view id) {
+        auto count = static_cast<std::uint32_t>(obs_.values.size()) - sat_first_;
+        if (count == 0) return;
+        std::uint32_t sat = interner_.intern(id);
+        if (sat >= last_epoch_of_.size()) last_epoch_of_.resize(sat + 1, kNever);
+        auto epoch_index = static_cast<std::uint32_t>(obs_.epochs.size());
+        if (last_epoch_of_[sat] == epoch_index) {
+            // The same satellite twice in one epoch: the later line replaces the earlier one
+            // and keeps its place.
+            for (std::uint32_t k = current_.first; k < obs_.entries.size(); ++k) {
+                if (obs_.entries[k].satellite == sat) {
+                    obs_.entries[k].first = sat_first_;
+                    obs_.entries[k].count = count;
+                    return;
+                }
+            }
+        }
+        last_epoch_of_[sat] = epoch_index;
+        obs_.entries.push_back(SatelliteObservations{sat, sat_first_, count});
+        ++current_.count;
+    }
+
+    void end_epoch() {
+        if (current_.count > 0) obs_.epochs.push_back(current_);
+    }
+
+private:
+    static constexpr std::uint32_t kNever = ~std::uint32_t{0};
+    RinexObsData& obs_;
+    SatelliteInterner interner_;
+    ObsEpoch current_;
+    std::uint32_t sat_first_ = 0;
+    std::vector<std::uint32_t> last_epoch_of_;
+};
+
+std::uint8_t indicator_at(std::string_view rest, std::size_t pos) {
+    if (pos >= rest.size()) return kNoIndicator;
+    char c = rest[pos];
+    return is_digit(c) ? static_cast<std::uint8_t>(c - '0') : kNoIndicator;
+}
+
+// A value field: trimmed and read as a float; blank, unreadable or 0.0 fields give nothing.
+bool read_value(std::string_view field, double& out) {
+    field = trim(field);
+    if (field.empty()) return false;
+    auto v = parse_float(field);
+    if (!v || *v == 0.0) return false;
+    out = *v;
+    return true;
+}
+
+void read_version3(const std::vector<std::string_view>& lines, std::size_t i, RinexObsData& obs) {
+    EpochBuilder builder(obs);
+    std::vector<std::uint16_t> codes_of[128];
+    bool has_codes[128] = {};
+    bool repeats[128] = {};
+    for (const auto& t : obs.obs_types) {
+        auto c = static_cast<unsigned char>(t.system);
+        codes_of[c] = builder.intern_codes(t.codes);
+        has_codes[c] = true;
+        repeats[c] = EpochBuilder::has_repeats(codes_of[c]);
+    }
+
+    const std::size_t n = lines.size();
+    while (i < n) {
+        std::string_view line = lines[i];
+        if (line.empty() || line[0] != '>') {
+            ++i;
+            continue;
+        }
+        std::string_view body = line.substr(1);
+        auto t = parse_epoch_text(trim(body));
+        if (!t) {
+            ++i;
+            continue;
+        }
+        std::uint8_t flag = 0;
+        std::uint64_t count = 0;
+        std::size_t piece = 0;
+        for_each_word(body, [&](std::string_view w) {
+            if (piece == 6) flag = parse_u8(w).value_or(0);
+            if (piece == 7) count = parse_unsigned(w, UINT64_MAX).value_or(0);
+            ++piece;
+        });
+        ++i;
+        if (count == 0) continue;
+
+        builder.begin_epoch(*t, flag);
+        for (std::uint64_t s = 0; s < count && i < n; ++s) {
+            std::string_view sat_line = lines[i];
+            if (sat_line.empty() || sat_line[0] == '>') break;
+            ++i;
+            if (sat_line.size() <= 2) continue;
+            std::string_view id = trim(sat_line.substr(0, 3));
+            char system = id.empty() ? 'G' : id[0];
+            auto sc = static_cast<unsigned char>(system);
+            if (sc >= 128 || !has_codes[sc]) continue;
+            const auto& codes = codes_of[sc];
+            std::string_view rest = sat_line.substr(3);
+            builder.begin_satellite();
+            for (std::size_t k = 0; k < codes.size(); ++k) {
+                std::size_t start = 16 * k;
+                if (start >= rest.size()) break;
+                double v;
+                if (!read_value(columns(rest, start, start + 14), v)) continue;
+                builder.add_value(v, codes[k], indicator_at(rest, start + 14),
+                                  indicator_at(rest, start + 15), repeats[sc]);
+            }
+            builder.end_satellite(id);
+        }
+        builder.end_epoch();
+    }
+}
+
+// One satellite slot of a RINEX 2 epoch line: three characters, system letter optional.
+bool rinex2_slot(std::string_view line, std::size_t start, std::string& id) {
+    if (start + 3 > line.size()) return false;
+    std::string_view slot = trim(line.substr(start, 3));
+    if (slot.empty()) return false;
+    if (slot.size() == 3) {
+        id.assign(slot);
+        return true;
+    }
+    auto number = parse_u32(slot);
+    id = "G";
+    std::string digits = std::to_string(number.value_or(0));
+    if (digits.size() < 2) id.push_back('0');
+    id += digits;
+    return true;
+}
+
+void read_version2(const std::vector<std::string_view>& lines, std::size_t i, RinexObsData& obs) {
+    EpochBuilder builder(obs);
+    std::vector<std::uint16_t> codes;
+    if (const auto* list = obs.obs_types_of('G')) codes = builder.intern_codes(*list);
+    const std::size_t lines_per_sat = (codes.size() + 4) / 5;
+    const bool repeats = EpochBuilder::has_repeats(codes);
+
+    const std::size_t n = lines.size();
+    std::vector<std::string> ids;
+    while (i < n) {
+        std::string_view line = lines[i];
+        if (line.size() < 26) {
+            ++i;
+            continue;
+        }
+        auto year = parse_i32(trim(columns(line, 1, 3)));
+        auto month = parse_u32(trim(columns(line, 4, 6)));
+        auto day = parse_u32(trim(columns(line, 7, 9)));
+        auto hour = parse_u32(trim(columns(line, 10, 12)));
+        auto minute = parse_u32(trim(columns(line, 13, 15)));
+        auto second = parse_float(trim(columns(line, 15, 26)));
+        if (!year || !month || !day || !hour || !minute || !second || line.size() < 32) {
+            ++i;
+            continue;
+        }
+        EpochTime t{expand_two_digit_year(*year), *month, *day, *hour, *minute, *second};
+        std::uint8_t flag = parse_u8(trim(columns(line, 26, 29))).value_or(0);
+        auto count = parse_unsigned(trim(columns(line, 29, 32)), UINT64_MAX);
+        if (!count || *count == 0) {
+            ++i;
+            continue;
+        }
+        ++i;
+
+        // Satellite list: 12 slots per line, continued on following lines.
+        ids.clear();
+        std::uint64_t remaining = *count;
+        std::string_view list_line = line;
+        while (true) {
+            std::uint64_t slots = remaining < 12 ? remaining : 12;
+            std::string id;
+            for (std::uint64_t s = 0; s < slots; ++s) {
+                if (rinex2_slot(list_line, 32 + 3 * s, id)) ids.push_back(id);
+            }
+            remaining -= slots;
+            if (remaining == 0 || i >= n) break;
+            list_line = lines[i++];
+        }
+
+        builder.begin_epoch(t, flag);
+        for (const auto& id : ids) {
+            if (lines_per_sat == 0) break;
+            builder.begin_satellite();
+            for (std::size_t j = 0; j < lines_per_sat && i < n; ++j) {
+                std::string_view obs_line = lines[i++];
+                for (std::size_t m = 0; m < 5; ++m) {
+                    std::size_t k = 5 * j + m;
+                    if (k >= codes.size()) break;
+                    if (obs_line.size() <= 16 * m) break;
+                    double v;
+                    if (!read_value(columns(obs_line, 16 * m, 16 * m + 14), v)) continue;
+                    builder.add_value(v, codes[k], kNoIndicator, kNoIndicator, repeats);
+                }
+            }
+            builder.end_satellite(id);
+        }
+        builder.end_epoch();
+    }
+}
+
+}  // namespace
+
+Expected<RinexObsData> read_observation_text(std::string_view bytes, std::string_view filename) {
+    RinexObsData obs;
+    const std::vector<std::string_view> lines = split_lines(bytes);
+    auto data_start = read_header(lines, obs);
+    if (!data_start) return Error{data_start.error()};
+    if (obs.marker_name.empty()) obs.marker_name = std::string(filename);
+    if (obs.version >= 3.0) {
+        read_version3(lines, *data_start, obs);
+    } else {
+        read_version2(lines, *data_start, obs);
+    }
+    return obs;
+}
+
+}  // namespace qcn0
