@@ -7,8 +7,13 @@
 
 namespace qcn0 {
 
+// Content errors are what a reader rejects (a Python ValueError); input-output errors come from
+// the operating system (a Python IOError).
+enum class ErrorKind { Content, InputOutput };
+
 struct Error {
     std::string message;
+    ErrorKind kind = ErrorKind::Content;
 };
 
 template <typename T>
@@ -29,6 +34,8 @@ public:
     const T& operator*() const& { return value(); }
 
     const std::string& error() const { return std::get<1>(data_).message; }
+    ErrorKind error_kind() const { return std::get<1>(data_).kind; }
+    const Error& failure() const { return std::get<1>(data_); }
 
 private:
     std::variant<T, Error> data_;

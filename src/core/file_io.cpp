@@ -1,0 +1,124 @@
+#include "core/file_io.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace qcn0 {
+
+std::string os_error_text(int error_number) {
+    char buf[256];
+    // The GNU variant returns the text, which may or may not live in buf.
+    const char* text = strerror_r(error_number, buf, sizeof buf);
+    return std::string(text) + " (os error " + std::to_string(error_number) + ")";
+}
+
+namespace {
+
+// Closes the descriptor when the read is over, whichever way it ends.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+Expected<std::string> read_file(const std::string& path) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return Error{os_error_text(errno), ErrorKind::InputOutput};
+    FileDescriptor file(fd);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return Error{os_error_text(errno), ErrorKind::InputOutput};
+    if (S_ISDIR(st.st_mode)) return Error{os_error_text(EISDIR), ErrorKind::InputOutput};
+    std::string data;
+    std::size_t expected = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+    data.resize(expected > 0 ? expected : 65536);
+    std::size_t used = 0;
+    while (true) {
+        if (used == data.size()) data.resize(data.size() * 2);
+        ssize_t n = ::read(fd, data.data() + used, data.size() - used);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return Error{os_error_text(errno), ErrorKind::InputOutput};
+        }
+        if (n == 0) break;
+        used += static_cast<std::size_t>(n);
+    }
+    data.resize(used);
+    return data;
+}
+
+bool is_valid_utf8(std::string_view s) {
+    std::size_t i = 0, n = s.size();
+    while (i < n) {
+        auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len;
+        std::uint32_t cp;
+        if ((c & 0xE0) == 0xC0) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + len > n) return false;
+        for (std::size_t k = 1; k < len; ++k) {
+            auto cc = static_cast<unsigned char>(s[i + k]);
+            if ((cc & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8.
+        if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
+            cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            return false;
+        }
+        i += len;
+    }
+    return true;
+}
+
+std::string file_name_of(std::string_view path) {
+    std::vector<std::string_view> parts;
+    std::size_t i = 0;
+    bool leading = true;
+    while (i <= path.size()) {
+        std::size_t j = path.find('/', i);
+        if (j == std::string_view::npos) j = path.size();
+        std::string_view part = path.substr(i, j - i);
+        // "." counts only as the first component of a relative path.
+        if (!part.empty() && !(part == "." && !(leading && i == 0))) parts.push_back(part);
+        leading = false;
+        i = j + 1;
+    }
+    if (parts.empty() || parts.back() == "." || parts.back() == "..") return "unknown.obs";
+    std::string_view name = parts.back();
+    if (!is_valid_utf8(name)) return "unknown.obs";
+    return std::string(name);
+}
+
+}  // namespace qcn0

@@ -1,0 +1,16 @@
+// The classes of the module: their specs and the functions that wrap C++ values in them.
+#pragma once
+
+#include "python/objects.hpp"
+#include "rinex/obs_data.hpp"
+
+namespace qcn0::py {
+
+extern PyType_Spec rinex_obs_data_spec;
+PyObject* wrap_rinex_obs_data(PyTypeObject* type, RinexObsData&& data);
+
+// Raises the Python exception of a failed read: IOError for the operating system's errors,
+// ValueError for content the reader rejects. `io_prefix` goes before an IOError's text.
+PyObject* raise_failure(const Error& failure, const char* io_prefix = "");
+
+}  // namespace qcn0::py

@@ -1,0 +1,66 @@
+// The module-level functions.
+#include "python/functions.hpp"
+
+#include "python/classes.hpp"
+#include "rinex/obs_input.hpp"
+
+namespace qcn0::py {
+
+namespace {
+constexpr const char* kVersion = "0.4.2";
+}
+
+const char* library_version() { return kVersion; }
+
+PyObject* raise_failure(const Error& failure, const char* io_prefix) {
+    if (failure.kind == ErrorKind::InputOutput) return raise_io_error(io_prefix + failure.message);
+    return raise_value_error(failure.message);
+}
+
+PyObject* read_rinex_obs(PyObject* module, PyObject* args, PyObject* kwargs) {
+    return guarded([&]() -> PyObject* {
+        static const Signature sig{"read_rinex_obs", {"path"}, 1};
+        Arguments a(sig);
+        std::string path;
+        if (!a.bind(args, kwargs) || !to_path(a[0], "path", path)) return nullptr;
+        auto obs = read_observation_file(path);
+        if (!obs) return raise_failure(obs.failure());
+        return wrap_rinex_obs_data(state_of_module(module).rinex_obs_data, std::move(*obs));
+    });
+}
+
+namespace {
+
+PyObject* read_obs_bytes(const char* name, PyObject* module, PyObject* args, PyObject* kwargs) {
+    const Signature sig{name, {"data", "filename"}, 2};
+    Arguments a(sig);
+    std::string_view data;
+    std::string filename;
+    if (!a.bind(args, kwargs) || !to_bytes(a[0], "data", data) || !to_text(a[1], "filename", filename)) {
+        return nullptr;
+    }
+    auto obs = read_observation_bytes(data, filename);
+    if (!obs) return raise_failure(obs.failure());
+    return wrap_rinex_obs_data(state_of_module(module).rinex_obs_data, std::move(*obs));
+}
+
+}  // namespace
+
+PyObject* read_rinex_obs_bytes(PyObject* module, PyObject* args, PyObject* kwargs) {
+    return guarded([&] { return read_obs_bytes("read_rinex_obs_bytes", module, args, kwargs); });
+}
+
+PyObject* parse_rinex(PyObject* module, PyObject* args, PyObject* kwargs) {
+    return guarded([&] { return read_obs_bytes("parse_rinex", module, args, kwargs); });
+}
+
+PyObject* version(PyObject*, PyObject* args, PyObject* kwargs) {
+    return guarded([&]() -> PyObject* {
+        static const Signature sig{"version", {}, 0};
+        Arguments a(sig);
+        if (!a.bind(args, kwargs)) return nullptr;
+        return new_text(kVersion);
+    });
+}
+
+}  // namespace qcn0::py

@@ -1,0 +1,18 @@
+#include "rinex/obs_input.hpp"
+
+#include "core/file_io.hpp"
+#include "rinex/obs_reader.hpp"
+
+namespace qcn0 {
+
+Expected<RinexObsData> read_observation_bytes(std::string_view bytes, std::string_view filename) {
+    return read_observation_text(bytes, filename);
+}
+
+Expected<RinexObsData> read_observation_file(const std::string& path) {
+    auto bytes = read_file(path);
+    if (!bytes) return bytes.failure();
+    return read_observation_bytes(*bytes, file_name_of(path));
+}
+
+}  // namespace qcn0
