@@ -48,7 +48,8 @@ Expected<std::string> read_file(const std::string& path) {
     if (S_ISDIR(st.st_mode)) return Error{os_error_text(EISDIR), ErrorKind::InputOutput};
     std::string data;
     std::size_t expected = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
-    data.resize(expected > 0 ? expected : 65536);
+    // One byte more than the size so that the end of the file shows without growing the buffer.
+    data.resize(expected > 0 ? expected + 1 : 65536);
     std::size_t used = 0;
     while (true) {
         if (used == data.size()) data.resize(data.size() * 2);

@@ -91,8 +91,8 @@ private:
     std::vector<std::uint64_t> slots_;
 };
 
-// Header scan: fills the header fields and returns the index of the first data line.
-Expected<std::size_t> read_header(const std::vector<std::string_view>& lines, RinexObsData& obs) {
+// Header scan: fills the header fields and leaves the cursor on the first data line.
+Expected<bool> read_header(LineCursor& lines, RinexObsData& obs) {
     char current_system = 0;
     std::vector<std::string> rinex2_codes;
     auto list_of = [&](char system) -> std::vector<std::string>& {
@@ -103,8 +103,8 @@ Expected<std::size_t> read_header(const std::vector<std::string_view>& lines, Ri
         return obs.obs_types.back().codes;
     };
 
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        std::string_view line = lines[i];
+    while (!lines.at_end()) {
+        std::string_view line = lines.take();
         if (line.size() < 60) continue;
         std::string_view label = trim(line.substr(60));
         if (contains(label, "RINEX VERSION")) {
@@ -173,7 +173,7 @@ Expected<std::size_t> read_header(const std::vector<std::string_view>& lines, Ri
                 k += 1;
             }
         } else if (contains(label, "END OF HEADER")) {
-            return i + 1;
+            return true;
         }
     }
     return Error{"No END OF HEADER found"};
@@ -290,7 +290,7 @@ bool read_value(std::string_view field, double& out) {
     return true;
 }
 
-void read_version3(const std::vector<std::string_view>& lines, std::size_t i, RinexObsData& obs) {
+void read_version3(LineCursor& lines, RinexObsData& obs) {
     EpochBuilder builder(obs);
     std::vector<std::uint16_t> codes_of[128];
     bool has_codes[128] = {};
@@ -302,19 +302,12 @@ void read_version3(const std::vector<std::string_view>& lines, std::size_t i, Ri
         repeats[c] = EpochBuilder::has_repeats(codes_of[c]);
     }
 
-    const std::size_t n = lines.size();
-    while (i < n) {
-        std::string_view line = lines[i];
-        if (line.empty() || line[0] != '>') {
-            ++i;
-            continue;
-        }
+    while (!lines.at_end()) {
+        std::string_view line = lines.take();
+        if (line.empty() || line[0] != '>') continue;
         std::string_view body = line.substr(1);
         auto t = parse_epoch_text(trim(body));
-        if (!t) {
-            ++i;
-            continue;
-        }
+        if (!t) continue;
         std::uint8_t flag = 0;
         std::uint64_t count = 0;
         std::size_t piece = 0;
@@ -323,14 +316,13 @@ void read_version3(const std::vector<std::string_view>& lines, std::size_t i, Ri
             if (piece == 7) count = parse_unsigned(w, UINT64_MAX).value_or(0);
             ++piece;
         });
-        ++i;
         if (count == 0) continue;
 
         builder.begin_epoch(*t, flag);
-        for (std::uint64_t s = 0; s < count && i < n; ++s) {
-            std::string_view sat_line = lines[i];
+        for (std::uint64_t s = 0; s < count && !lines.at_end(); ++s) {
+            std::string_view sat_line = lines.peek();
             if (sat_line.empty() || sat_line[0] == '>') break;
-            ++i;
+            lines.advance();
             if (sat_line.size() <= 2) continue;
             std::string_view id = trim(sat_line.substr(0, 3));
             char system = id.empty() ? 'G' : id[0];
@@ -370,39 +362,28 @@ bool rinex2_slot(std::string_view line, std::size_t start, std::string& id) {
     return true;
 }
 
-void read_version2(const std::vector<std::string_view>& lines, std::size_t i, RinexObsData& obs) {
+void read_version2(LineCursor& lines, RinexObsData& obs) {
     EpochBuilder builder(obs);
     std::vector<std::uint16_t> codes;
     if (const auto* list = obs.obs_types_of('G')) codes = builder.intern_codes(*list);
     const std::size_t lines_per_sat = (codes.size() + 4) / 5;
     const bool repeats = EpochBuilder::has_repeats(codes);
 
-    const std::size_t n = lines.size();
     std::vector<std::string> ids;
-    while (i < n) {
-        std::string_view line = lines[i];
-        if (line.size() < 26) {
-            ++i;
-            continue;
-        }
+    while (!lines.at_end()) {
+        std::string_view line = lines.take();
+        if (line.size() < 26) continue;
         auto year = parse_i32(trim(columns(line, 1, 3)));
         auto month = parse_u32(trim(columns(line, 4, 6)));
         auto day = parse_u32(trim(columns(line, 7, 9)));
         auto hour = parse_u32(trim(columns(line, 10, 12)));
         auto minute = parse_u32(trim(columns(line, 13, 15)));
         auto second = parse_float(trim(columns(line, 15, 26)));
-        if (!year || !month || !day || !hour || !minute || !second || line.size() < 32) {
-            ++i;
-            continue;
-        }
+        if (!year || !month || !day || !hour || !minute || !second || line.size() < 32) continue;
         EpochTime t{expand_two_digit_year(*year), *month, *day, *hour, *minute, *second};
         std::uint8_t flag = parse_u8(trim(columns(line, 26, 29))).value_or(0);
         auto count = parse_unsigned(trim(columns(line, 29, 32)), UINT64_MAX);
-        if (!count || *count == 0) {
-            ++i;
-            continue;
-        }
-        ++i;
+        if (!count || *count == 0) continue;
 
         // Satellite list: 12 slots per line, continued on following lines.
         ids.clear();
@@ -415,16 +396,16 @@ void read_version2(const std::vector<std::string_view>& lines, std::size_t i, Ri
                 if (rinex2_slot(list_line, 32 + 3 * s, id)) ids.push_back(id);
             }
             remaining -= slots;
-            if (remaining == 0 || i >= n) break;
-            list_line = lines[i++];
+            if (remaining == 0 || lines.at_end()) break;
+            list_line = lines.take();
         }
 
         builder.begin_epoch(t, flag);
         for (const auto& id : ids) {
             if (lines_per_sat == 0) break;
             builder.begin_satellite();
-            for (std::size_t j = 0; j < lines_per_sat && i < n; ++j) {
-                std::string_view obs_line = lines[i++];
+            for (std::size_t j = 0; j < lines_per_sat && !lines.at_end(); ++j) {
+                std::string_view obs_line = lines.take();
                 for (std::size_t m = 0; m < 5; ++m) {
                     std::size_t k = 5 * j + m;
                     if (k >= codes.size()) break;
@@ -444,14 +425,23 @@ void read_version2(const std::vector<std::string_view>& lines, std::size_t i, Ri
 
 Expected<RinexObsData> read_observation_text(std::string_view bytes, std::string_view filename) {
     RinexObsData obs;
-    const std::vector<std::string_view> lines = split_lines(bytes);
-    auto data_start = read_header(lines, obs);
-    if (!data_start) return Error{data_start.error()};
+    LineCursor lines(bytes);
+    auto header = read_header(lines, obs);
+    if (!header) return Error{header.error()};
     if (obs.marker_name.empty()) obs.marker_name = std::string(filename);
+
+    // Every stored value takes a field of its own of up to 16 characters, and every satellite
+    // entry and epoch a line of its own, so these bounds hold for any text. Reserving them once
+    // means the arrays never move while they grow; pages never written cost no memory.
+    const std::size_t line_count = count_line_feeds(bytes) + 1;
+    obs.values.reserve((bytes.size() + 15 * line_count) / 16 + 1);
+    obs.entries.reserve(line_count);
+    obs.epochs.reserve(line_count / 2 + 1);
+
     if (obs.version >= 3.0) {
-        read_version3(lines, *data_start, obs);
+        read_version3(lines, obs);
     } else {
-        read_version2(lines, *data_start, obs);
+        read_version2(lines, obs);
     }
     return obs;
 }

@@ -1,0 +1,106 @@
+#include "navigation/glonass_orbit.hpp"
+
+#include <cmath>
+
+namespace qcn0 {
+
+namespace {
+
+constexpr double kGm = 3.9860044e14;                  // m^3/s^2
+constexpr double kJ2Term = 66062825163.19413;         // 1.5 * J2 * ae^2, m^2
+constexpr double kRotationSquared = 5.3174941173225e-09;  // rad^2/s^2
+constexpr double kTwiceRotation = 1.458423e-4;        // rad/s
+constexpr double kSelectionWindow = 1.0 / 24.0;       // days (1 hour)
+constexpr double kLongestInterval = 7200.0;           // s
+constexpr double kStep = 60.0;                        // s
+
+struct State {
+    double x, y, z, vx, vy, vz;
+};
+
+struct Acceleration {
+    double ax, ay, az;
+};
+
+// Derivative of the state: velocity, and the acceleration in the Earth-fixed frame.
+inline State derivative(const State& s, const Acceleration& extra) {
+    const double r = std::sqrt(s.x * s.x + s.y * s.y + s.z * s.z);
+    const double r2 = r * r;
+    const double k = -kGm / (r2 * r);
+    const double p = kJ2Term / r2;
+    const double q = s.z * s.z / r2;
+    const double radial = k * (1.0 + p * (1.0 - 5.0 * q));
+    return State{s.vx,
+                 s.vy,
+                 s.vz,
+                 radial * s.x + kRotationSquared * s.x + kTwiceRotation * s.vy + extra.ax,
+                 radial * s.y + kRotationSquared * s.y - kTwiceRotation * s.vx + extra.ay,
+                 k * s.z * (1.0 + p * (3.0 - 5.0 * q)) + extra.az};
+}
+
+inline State advance(const State& s, const State& d, double h) {
+    return State{s.x + h * d.x,   s.y + h * d.y,   s.z + h * d.z,
+                 s.vx + h * d.vx, s.vy + h * d.vy, s.vz + h * d.vz};
+}
+
+// One classical fourth-order Runge-Kutta step of length h.
+inline State runge_kutta_step(const State& s, const Acceleration& extra, double h) {
+    const double half = h / 2.0;
+    const State k1 = derivative(s, extra);
+    const State k2 = derivative(advance(s, k1, half), extra);
+    const State k3 = derivative(advance(s, k2, half), extra);
+    const State k4 = derivative(advance(s, k3, h), extra);
+    const double w = h / 6.0;
+    return State{s.x + w * (k1.x + 2.0 * k2.x + 2.0 * k3.x + k4.x),
+                 s.y + w * (k1.y + 2.0 * k2.y + 2.0 * k3.y + k4.y),
+                 s.z + w * (k1.z + 2.0 * k2.z + 2.0 * k3.z + k4.z),
+                 s.vx + w * (k1.vx + 2.0 * k2.vx + 2.0 * k3.vx + k4.vx),
+                 s.vy + w * (k1.vy + 2.0 * k2.vy + 2.0 * k3.vy + k4.vy),
+                 s.vz + w * (k1.vz + 2.0 * k2.vz + 2.0 * k3.vz + k4.vz)};
+}
+
+}  // namespace
+
+const GlonassEphemeris* select_glonass_ephemeris(std::span<const GlonassEphemeris> records,
+                                                 const EpochTime& epoch) {
+    const double target = julian_day_number(epoch);
+    const GlonassEphemeris* best = nullptr;
+    double best_distance = 0.0;
+    for (const GlonassEphemeris& r : records) {
+        const double d = std::fabs(julian_day_number(r.epoch) - target);
+        if (d < kSelectionWindow && (best == nullptr || d < best_distance)) {
+            best = &r;
+            best_distance = d;
+        }
+    }
+    return best;
+}
+
+std::optional<Ecef> glonass_propagate(const GlonassEphemeris& r, const EpochTime& epoch) {
+    const double dt = seconds_between(epoch, r.epoch);
+    if (std::fabs(dt) > kLongestInterval) return std::nullopt;
+    if (dt == 0.0 || std::isnan(dt)) return Ecef{r.x, r.y, r.z};
+    const Acceleration extra{r.ax, r.ay, r.az};
+    State s{r.x, r.y, r.z, r.vx, r.vy, r.vz};
+    const double full_step = std::copysign(kStep, dt);
+    double elapsed = 0.0;
+    while (std::fabs(elapsed) < std::fabs(dt)) {
+        // elapsed is a whole number of full steps within a factor of two of dt, so dt - elapsed
+        // is exact and the last step lands on dt; the bound only guards that reasoning.
+        const double remaining = dt - elapsed;
+        const double h = std::fabs(remaining) < kStep ? remaining : full_step;
+        s = runge_kutta_step(s, extra, h);
+        const double next = elapsed + h;
+        if (next == elapsed) break;
+        elapsed = next;
+    }
+    return Ecef{s.x, s.y, s.z};
+}
+
+std::optional<Ecef> glonass_position(std::span<const GlonassEphemeris> records, const EpochTime& epoch) {
+    const GlonassEphemeris* r = select_glonass_ephemeris(records, epoch);
+    if (r == nullptr) return std::nullopt;
+    return glonass_propagate(*r, epoch);
+}
+
+}  // namespace qcn0

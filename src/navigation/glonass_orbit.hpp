@@ -1,0 +1,28 @@
+// GLONASS broadcast orbits: the state vector of the nearest record integrated to the epoch.
+#pragma once
+
+#include <optional>
+#include <span>
+
+#include "core/epoch_time.hpp"
+#include "navigation/coordinates.hpp"
+#include "navigation/ephemeris.hpp"
+
+namespace qcn0 {
+
+// The record whose time of clock is nearest to the epoch among those less than one hour away
+// (ties keep the earlier record), or null.
+const GlonassEphemeris* select_glonass_ephemeris(std::span<const GlonassEphemeris> records,
+                                                 const EpochTime& epoch);
+
+// Position of the satellite at the epoch: the chosen record's state integrated with fourth-order
+// Runge-Kutta in steps of 60 s (the last step shortened to what remains) under central gravity,
+// the J2 term, the rotating frame and the record's constant extra acceleration. None when no
+// record is within the hour or the interval exceeds 2 hours; the stored position itself at the
+// record's own time.
+std::optional<Ecef> glonass_position(std::span<const GlonassEphemeris> records, const EpochTime& epoch);
+
+// The same integration from one given record (no selection; the 2-hour limit still applies).
+std::optional<Ecef> glonass_propagate(const GlonassEphemeris& record, const EpochTime& epoch);
+
+}  // namespace qcn0

@@ -1,0 +1,80 @@
+#include "navigation/kepler_orbit.hpp"
+
+#include <cmath>
+
+namespace qcn0 {
+
+namespace {
+
+constexpr double kGm = 3.986005e14;                  // m^3/s^2
+constexpr double kEarthRotation = 7.2921151467e-5;   // rad/s
+constexpr double kWeekStartDay = 2444244.5;          // Julian date of 1980-01-06 00:00
+constexpr double kHalfWeek = 302400.0;
+constexpr double kWeek = 604800.0;
+constexpr double kSelectionWindow = 1.0 / 6.0;       // days (4 hours)
+constexpr int kKeplerSteps = 10;
+
+}  // namespace
+
+const KeplerEphemeris* select_kepler_ephemeris(std::span<const KeplerEphemeris> records,
+                                               const EpochTime& epoch) {
+    const double target = julian_day_number(epoch);
+    const KeplerEphemeris* best = nullptr;
+    double best_distance = 0.0;
+    for (const KeplerEphemeris& r : records) {
+        const double d = std::fabs(julian_day_number(r.epoch) - target);
+        // Strictly nearer only: ties keep the earlier record.
+        if (d < kSelectionWindow && (best == nullptr || best_distance > d)) {
+            best = &r;
+            best_distance = d;
+        }
+    }
+    return best;
+}
+
+Ecef kepler_position(const KeplerEphemeris& r, const EpochTime& epoch) {
+    // Seconds into the week of the epoch, from its Julian date.
+    const double jd = julian_day_number(epoch) - 0.5;
+    const double days = jd - kWeekStartDay;
+    const double t = (days - 7.0 * std::floor(days / 7.0)) * 86400.0;
+    double tk = t - r.toe;
+    if (tk > kHalfWeek) {
+        tk -= kWeek;
+    } else if (tk < -kHalfWeek) {
+        tk += kWeek;
+    }
+
+    const double a = r.sqrt_a * r.sqrt_a;
+    const double n = std::sqrt(kGm / (a * a * a)) + r.delta_n;
+    const double m = r.m0 + n * tk;
+
+    // Ten Newton steps on Kepler's equation. Once a step leaves E unchanged (to the bit, sign of
+    // zero included) every later step would too, so stopping there gives the ten-step value.
+    double ecc = m;
+    for (int k = 0; k < kKeplerSteps; ++k) {
+        const double next = ecc - (ecc - r.e * std::sin(ecc) - m) / (1.0 - r.e * std::cos(ecc));
+        if (next == ecc && std::signbit(next) == std::signbit(ecc)) break;
+        ecc = next;
+    }
+    const double sin_e = std::sin(ecc);
+    const double cos_e = std::cos(ecc);
+
+    const double nu = std::atan2(std::sqrt(1.0 - r.e * r.e) * sin_e, cos_e - r.e);
+    const double phi = nu + r.omega;
+    const double s = std::sin(2.0 * phi);
+    const double c = std::cos(2.0 * phi);
+    const double u = phi + r.cus * s + r.cuc * c;
+    const double radius = a * (1.0 - r.e * cos_e) + r.crs * s + r.crc * c;
+    const double inc = r.i0 + r.idot * tk + r.cis * s + r.cic * c;
+
+    const double xp = radius * std::cos(u);
+    const double yp = radius * std::sin(u);
+    const double node = r.omega0 + (r.omega_dot - kEarthRotation) * tk - kEarthRotation * r.toe;
+    const double cos_node = std::cos(node);
+    const double sin_node = std::sin(node);
+    const double cos_i = std::cos(inc);
+    return Ecef{xp * cos_node - yp * cos_i * sin_node, xp * sin_node + yp * cos_i * cos_node,
+                yp * std::sin(inc)};
+}
+
+}  // namespace qcn0
