@@ -67,7 +67,8 @@ Expected<AnalysisConfig> make_analysis_config(const AnalysisConfigArguments& arg
     return c;
 }
 
-Expected<AnalysisConfig> from_obs_analysis_config(double min_elevation, std::int64_t time_bin_seconds,
+Expected<AnalysisConfig> from_obs_analysis_config(double min_elevation,
+                                                  std::int64_t time_bin_seconds,
                                                   std::optional<std::vector<std::string>> systems) {
     auto bin = time_bin_value(time_bin_seconds);
     if (!bin) return Error{bin.error()};

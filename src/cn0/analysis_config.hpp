@@ -72,7 +72,8 @@ Expected<AnalysisConfig> make_analysis_config(const AnalysisConfigArguments& arg
 // The legacy constructor from parsed observation data: the given mask, time bin and systems, the
 // rest at the plain defaults (thresholds 3.0, 6.0, 10.0, not scaled). Each non-empty systems entry
 // is cut to its first character; empty entries are dropped.
-Expected<AnalysisConfig> from_obs_analysis_config(double min_elevation, std::int64_t time_bin_seconds,
+Expected<AnalysisConfig> from_obs_analysis_config(double min_elevation,
+                                                  std::int64_t time_bin_seconds,
                                                   std::optional<std::vector<std::string>> systems);
 
 // What the analysis reads; sensitivity, interference threshold, the two unused flags and the

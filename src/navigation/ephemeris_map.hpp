@@ -12,12 +12,17 @@
 #include <utility>
 #include <vector>
 
+#include "core/epoch_time.hpp"
+
 namespace qcn0 {
 
 template <typename Record>
 struct SatelliteRecords {
     std::string id;               // satellite identifier, e.g. "G05"
     std::vector<Record> records;  // file order
+    // julian_day_number of each record's time of clock, kept beside the records because every
+    // position request compares them with the requested epoch.
+    std::vector<double> day_numbers;
 };
 
 template <typename Record>
@@ -31,8 +36,12 @@ public:
 
     // The records of exactly this identifier, or null.
     const std::vector<Record>* find(std::string_view id) const {
+        const Entry* e = find_entry(id);
+        return e == nullptr ? nullptr : &e->records;
+    }
+    const Entry* find_entry(std::string_view id) const {
         auto it = index_.find(id);
-        return it == index_.end() ? nullptr : &entries_[it->second].records;
+        return it == index_.end() ? nullptr : &entries_[it->second];
     }
 
     // Appends a record to its satellite's list, creating the list on first use.
@@ -40,10 +49,12 @@ public:
         auto it = index_.find(id);
         if (it == index_.end()) {
             const auto slot = static_cast<std::uint32_t>(entries_.size());
-            entries_.push_back(Entry{std::string(id), {}});
+            entries_.push_back(Entry{std::string(id), {}, {}});
             it = index_.emplace(entries_.back().id, slot).first;
         }
-        entries_[it->second].records.push_back(record);
+        Entry& entry = entries_[it->second];
+        entry.records.push_back(record);
+        entry.day_numbers.push_back(julian_day_number(record.epoch));
     }
 
     // Satellites in first-appearance order.

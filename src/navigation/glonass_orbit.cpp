@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "navigation/record_choice.hpp"
+
 namespace qcn0 {
 
 namespace {
@@ -10,7 +12,6 @@ constexpr double kGm = 3.9860044e14;                  // m^3/s^2
 constexpr double kJ2Term = 66062825163.19413;         // 1.5 * J2 * ae^2, m^2
 constexpr double kRotationSquared = 5.3174941173225e-09;  // rad^2/s^2
 constexpr double kTwiceRotation = 1.458423e-4;        // rad/s
-constexpr double kSelectionWindow = 1.0 / 24.0;       // days (1 hour)
 constexpr double kLongestInterval = 7200.0;           // s
 constexpr double kStep = 60.0;                        // s
 
@@ -63,21 +64,19 @@ inline State runge_kutta_step(const State& s, const Acceleration& extra, double 
 
 const GlonassEphemeris* select_glonass_ephemeris(std::span<const GlonassEphemeris> records,
                                                  const EpochTime& epoch) {
-    const double target = julian_day_number(epoch);
-    const GlonassEphemeris* best = nullptr;
-    double best_distance = 0.0;
-    for (const GlonassEphemeris& r : records) {
-        const double d = std::fabs(julian_day_number(r.epoch) - target);
-        if (d < kSelectionWindow && (best == nullptr || d < best_distance)) {
-            best = &r;
-            best_distance = d;
-        }
-    }
-    return best;
+    const std::size_t i = nearest_record(records.size(), julian_day_number(epoch), kGlonassSelectionWindow,
+                                         [&](std::size_t k) { return julian_day_number(records[k].epoch); });
+    return i == kNoRecord ? nullptr : &records[i];
 }
 
 std::optional<Ecef> glonass_propagate(const GlonassEphemeris& r, const EpochTime& epoch) {
-    const double dt = seconds_between(epoch, r.epoch);
+    return glonass_propagate_on_day(r, julian_day_number(r.epoch), julian_day_number(epoch));
+}
+
+std::optional<Ecef> glonass_propagate_on_day(const GlonassEphemeris& r, double record_day,
+                                             double day_number) {
+    // As seconds_between: target minus record, in seconds.
+    const double dt = 86400.0 * (day_number - record_day);
     if (std::fabs(dt) > kLongestInterval) return std::nullopt;
     if (dt == 0.0 || std::isnan(dt)) return Ecef{r.x, r.y, r.z};
     const Acceleration extra{r.ax, r.ay, r.az};

@@ -10,6 +10,9 @@
 
 namespace qcn0 {
 
+// Records are chosen within this many days (1 hour) of their time of clock.
+constexpr double kGlonassSelectionWindow = 1.0 / 24.0;
+
 // The record whose time of clock is nearest to the epoch among those less than one hour away
 // (ties keep the earlier record), or null.
 const GlonassEphemeris* select_glonass_ephemeris(std::span<const GlonassEphemeris> records,
@@ -24,5 +27,8 @@ std::optional<Ecef> glonass_position(std::span<const GlonassEphemeris> records, 
 
 // The same integration from one given record (no selection; the 2-hour limit still applies).
 std::optional<Ecef> glonass_propagate(const GlonassEphemeris& record, const EpochTime& epoch);
+// The same with the epoch and the record's time of clock given as julian_day_number values.
+std::optional<Ecef> glonass_propagate_on_day(const GlonassEphemeris& record, double record_day,
+                                             double day_number);
 
 }  // namespace qcn0

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "navigation/record_choice.hpp"
+
 namespace qcn0 {
 
 namespace {
@@ -11,30 +13,24 @@ constexpr double kEarthRotation = 7.2921151467e-5;   // rad/s
 constexpr double kWeekStartDay = 2444244.5;          // Julian date of 1980-01-06 00:00
 constexpr double kHalfWeek = 302400.0;
 constexpr double kWeek = 604800.0;
-constexpr double kSelectionWindow = 1.0 / 6.0;       // days (4 hours)
 constexpr int kKeplerSteps = 10;
 
 }  // namespace
 
 const KeplerEphemeris* select_kepler_ephemeris(std::span<const KeplerEphemeris> records,
                                                const EpochTime& epoch) {
-    const double target = julian_day_number(epoch);
-    const KeplerEphemeris* best = nullptr;
-    double best_distance = 0.0;
-    for (const KeplerEphemeris& r : records) {
-        const double d = std::fabs(julian_day_number(r.epoch) - target);
-        // Strictly nearer only: ties keep the earlier record.
-        if (d < kSelectionWindow && (best == nullptr || best_distance > d)) {
-            best = &r;
-            best_distance = d;
-        }
-    }
-    return best;
+    const std::size_t i = nearest_record(records.size(), julian_day_number(epoch), kKeplerSelectionWindow,
+                                         [&](std::size_t k) { return julian_day_number(records[k].epoch); });
+    return i == kNoRecord ? nullptr : &records[i];
 }
 
 Ecef kepler_position(const KeplerEphemeris& r, const EpochTime& epoch) {
+    return kepler_position_on_day(r, julian_day_number(epoch));
+}
+
+Ecef kepler_position_on_day(const KeplerEphemeris& r, double day_number) {
     // Seconds into the week of the epoch, from its Julian date.
-    const double jd = julian_day_number(epoch) - 0.5;
+    const double jd = day_number - 0.5;
     const double days = jd - kWeekStartDay;
     const double t = (days - 7.0 * std::floor(days / 7.0)) * 86400.0;
     double tk = t - r.toe;

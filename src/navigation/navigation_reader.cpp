@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file_io.hpp"
 #include "core/lines.hpp"
 #include "core/text.hpp"
 #include "navigation/nav_number.hpp"

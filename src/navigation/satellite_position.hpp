@@ -15,8 +15,8 @@ namespace qcn0 {
 // epoch keeps this instead of looking the identifier up each time. At most one list is set;
 // both null means the satellite has no records. Valid while the NavigationData lives unchanged.
 struct SatelliteEphemerides {
-    const std::vector<KeplerEphemeris>* kepler = nullptr;
-    const std::vector<GlonassEphemeris>* glonass = nullptr;
+    const SatelliteRecords<KeplerEphemeris>* kepler = nullptr;
+    const SatelliteRecords<GlonassEphemeris>* glonass = nullptr;
 
     bool empty() const { return kepler == nullptr && glonass == nullptr; }
 };

@@ -46,16 +46,6 @@ std::size_t valid_sequence(std::string_view s, std::size_t i, std::size_t* stop)
 
 }  // namespace
 
-bool is_valid_utf8(std::string_view bytes) {
-    std::size_t i = 0, stop = 0;
-    while (i < bytes.size()) {
-        const std::size_t n = valid_sequence(bytes, i, &stop);
-        if (n == 0) return false;
-        i += n;
-    }
-    return true;
-}
-
 std::string repair_utf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() + 16);

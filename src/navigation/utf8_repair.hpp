@@ -7,9 +7,6 @@
 
 namespace qcn0 {
 
-// True when the bytes are valid UTF-8.
-bool is_valid_utf8(std::string_view bytes);
-
 // The bytes with every maximal invalid subsequence replaced by U+FFFD (EF BF BD), the way
 // decoders that follow the Unicode recommendation for substitution do.
 std::string repair_utf8(std::string_view bytes);

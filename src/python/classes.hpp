@@ -2,12 +2,16 @@
 #pragma once
 
 #include "python/objects.hpp"
+#include "navigation/navigation_data.hpp"
 #include "rinex/obs_data.hpp"
 
 namespace qcn0::py {
 
 extern PyType_Spec rinex_obs_data_spec;
 PyObject* wrap_rinex_obs_data(PyTypeObject* type, RinexObsData&& data);
+
+extern PyType_Spec navigation_data_spec;
+PyObject* wrap_navigation_data(PyTypeObject* type, NavigationData&& data);
 
 // Raises the Python exception of a failed read: IOError for the operating system's errors,
 // ValueError for content the reader rejects. `io_prefix` goes before an IOError's text.

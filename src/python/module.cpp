@@ -25,7 +25,11 @@ PyMethodDef functions[] = {
     QCN0_FUNCTION(read_rinex_obs, "(path)", "Read RINEX observation file from path"),
     QCN0_FUNCTION(read_rinex_obs_bytes, "(data, filename)", "Read RINEX observation file from bytes"),
     QCN0_FUNCTION(parse_rinex, "(data, filename)", "Alias for read_rinex_obs_bytes - parse RINEX from bytes"),
+    QCN0_FUNCTION(read_navigation, "(path)", "Read navigation file from path"),
+    QCN0_FUNCTION(read_navigation_bytes, "(data)", "Read navigation file from bytes"),
     QCN0_FUNCTION(version, "()", "Get library version"),
+    QCN0_FUNCTION(download_tle, "()", "Download GNSS TLE from CelesTrak"),
+    QCN0_FUNCTION(parse_tle_content, "(content)", "Parse TLE content and return satellite count"),
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -96,6 +100,7 @@ PyObject* init_module() {
     };
     const ClassEntry classes[] = {
         {&rinex_obs_data_spec, &st.rinex_obs_data, "RinexObsData"},
+        {&navigation_data_spec, &st.navigation_data, "NavigationData"},
     };
     for (const auto& c : classes) {
         PyObject* type = PyType_FromModuleAndSpec(m, c.spec, nullptr);

@@ -2,7 +2,10 @@
 #include "python/functions.hpp"
 
 #include "python/classes.hpp"
+#include "navigation/navigation_input.hpp"
 #include "rinex/obs_input.hpp"
+#include "tle/tle_count.hpp"
+#include "tle/tle_download.hpp"
 
 namespace qcn0::py {
 
@@ -52,6 +55,55 @@ PyObject* read_rinex_obs_bytes(PyObject* module, PyObject* args, PyObject* kwarg
 
 PyObject* parse_rinex(PyObject* module, PyObject* args, PyObject* kwargs) {
     return guarded([&] { return read_obs_bytes("parse_rinex", module, args, kwargs); });
+}
+
+PyObject* read_navigation(PyObject* module, PyObject* args, PyObject* kwargs) {
+    return guarded([&]() -> PyObject* {
+        static const Signature sig{"read_navigation", {"path"}, 1};
+        Arguments a(sig);
+        std::string path;
+        if (!a.bind(args, kwargs) || !to_path(a[0], "path", path)) return nullptr;
+        auto nav = read_navigation_file(path);
+        if (!nav) return raise_failure(nav.failure());
+        return wrap_navigation_data(state_of_module(module).navigation_data, std::move(*nav));
+    });
+}
+
+PyObject* read_navigation_bytes(PyObject* module, PyObject* args, PyObject* kwargs) {
+    return guarded([&]() -> PyObject* {
+        static const Signature sig{"read_navigation_bytes", {"data"}, 1};
+        Arguments a(sig);
+        std::string_view data;
+        if (!a.bind(args, kwargs) || !to_bytes(a[0], "data", data)) return nullptr;
+        auto nav = qcn0::read_navigation_bytes(data);
+        if (!nav) return raise_failure(nav.failure());
+        return wrap_navigation_data(state_of_module(module).navigation_data, std::move(*nav));
+    });
+}
+
+PyObject* download_tle(PyObject*, PyObject* args, PyObject* kwargs) {
+    return guarded([&]() -> PyObject* {
+        static const Signature sig{"download_tle", {}, 0};
+        Arguments a(sig);
+        if (!a.bind(args, kwargs)) return nullptr;
+        // curl may take seconds per source; other Python threads run meanwhile.
+        Expected<std::string> text = Error{""};
+        Py_BEGIN_ALLOW_THREADS
+        text = qcn0::download_tle();
+        Py_END_ALLOW_THREADS
+        if (!text) return raise_io_error(text.error());
+        return new_text(*text);
+    });
+}
+
+PyObject* parse_tle_content(PyObject*, PyObject* args, PyObject* kwargs) {
+    return guarded([&]() -> PyObject* {
+        static const Signature sig{"parse_tle_content", {"content"}, 1};
+        Arguments a(sig);
+        std::string content;
+        if (!a.bind(args, kwargs) || !to_text(a[0], "content", content)) return nullptr;
+        return new_count(qcn0::parse_tle_content(content));
+    });
 }
 
 PyObject* version(PyObject*, PyObject* args, PyObject* kwargs) {

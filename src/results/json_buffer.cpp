@@ -24,7 +24,9 @@ char* write_exponent(char* p, int e) {
 // and the backslash.
 constexpr std::array<bool, 256> kPlainByte = [] {
     std::array<bool, 256> t{};
-    for (int c = 0; c < 256; ++c) t[static_cast<std::size_t>(c)] = c >= 0x20 && c != '"' && c != '\\';
+    for (int c = 0; c < 256; ++c) {
+        t[static_cast<std::size_t>(c)] = c >= 0x20 && c != '"' && c != '\\';
+    }
     return t;
 }();
 

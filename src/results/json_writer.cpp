@@ -288,7 +288,8 @@ void write(Emitter<P>& e, const HeatmapData& h) {
     e.name("elevation_bins");
     write_numbers(e, h.elevation_bins);
     e.name("cn0_matrix");
-    e.array(h.cn0_matrix, [](Emitter<P>& e, const std::vector<double>& row) { write_numbers(e, row); });
+    e.array(h.cn0_matrix,
+            [](Emitter<P>& e, const std::vector<double>& row) { write_numbers(e, row); });
     e.name("count_matrix");
     e.array(h.count_matrix,
             [](Emitter<P>& e, const std::vector<std::uint64_t>& row) { write_counts(e, row); });

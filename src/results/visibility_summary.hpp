@@ -22,8 +22,8 @@ struct SystemVisibility {
     bool operator==(const SystemVisibility&) const = default;
 };
 
-// A stretch of epochs at which predicted satellites went unseen ("missing_satellites") or unpredicted
-// ones were seen ("unexpected_satellites").
+// A stretch of epochs at which predicted satellites went unseen ("missing_satellites") or
+// unpredicted ones were seen ("unexpected_satellites").
 struct VisibilityAnomaly {
     std::string start_time;
     std::string end_time;

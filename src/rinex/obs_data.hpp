@@ -53,6 +53,10 @@ struct SystemObsTypes {
 };
 
 struct RinexObsData {
+    // The file name the reader was given (the last component of a path, or the name handed over
+    // with bytes); it names the file in analysis results.
+    std::string filename;
+
     // Header.
     double version = 0.0;
     std::string marker_name;

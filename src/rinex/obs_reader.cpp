@@ -425,6 +425,7 @@ void read_version2(LineCursor& lines, RinexObsData& obs) {
 
 Expected<RinexObsData> read_observation_text(std::string_view bytes, std::string_view filename) {
     RinexObsData obs;
+    obs.filename = std::string(filename);
     LineCursor lines(bytes);
     auto header = read_header(lines, obs);
     if (!header) return Error{header.error()};

@@ -1,0 +1,21 @@
+// The analysis: one observation file, its settings and optional navigation data in, one result
+// out. It never fails; missing inputs give the short results described with each step.
+#pragma once
+
+#include "cn0/analysis_config.hpp"
+#include "cn0/cn0_sample.hpp"
+#include "navigation/navigation_data.hpp"
+#include "results/analysis_result.hpp"
+#include "rinex/obs_data.hpp"
+
+namespace qcn0 {
+
+AnalysisResult analyse(const RinexObsData& obs, const AnalysisSettings& settings,
+                       const NavigationData* navigation);
+
+// The accepted C/N0 values: signal-strength codes of the selected constellations, above the
+// elevation mask and inside [min_cn0, max_cn0].
+SampleSet collect_samples(const RinexObsData& obs, const AnalysisSettings& settings,
+                          const NavigationData* navigation);
+
+}  // namespace qcn0
