@@ -89,7 +89,8 @@ OrderedMap<SatelliteStats> satellite_statistics(const SampleSet& set) {
         st.max_cn0 = *std::max_element(v.begin(), v.end());
         st.std_cn0 = population_std(v, st.mean_cn0);
         st.mean_elevation = elevation_sum[sat] / static_cast<double>(v.size());
-        out.append_new(st.satellite, std::move(st));
+        std::string key = st.satellite;
+        out.append_new(std::move(key), std::move(st));
     }
     return out;
 }

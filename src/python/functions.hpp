@@ -12,6 +12,7 @@ PyObject* read_rinex_obs_bytes(PyObject* module, PyObject* args, PyObject* kwarg
 PyObject* parse_rinex(PyObject* module, PyObject* args, PyObject* kwargs);
 PyObject* read_navigation(PyObject* module, PyObject* args, PyObject* kwargs);
 PyObject* read_navigation_bytes(PyObject* module, PyObject* args, PyObject* kwargs);
+PyObject* analyze_cn0(PyObject* module, PyObject* args, PyObject* kwargs);
 PyObject* version(PyObject* module, PyObject* args, PyObject* kwargs);
 PyObject* download_tle(PyObject* module, PyObject* args, PyObject* kwargs);
 PyObject* parse_tle_content(PyObject* module, PyObject* args, PyObject* kwargs);

@@ -27,6 +27,7 @@ PyMethodDef functions[] = {
     QCN0_FUNCTION(parse_rinex, "(data, filename)", "Alias for read_rinex_obs_bytes - parse RINEX from bytes"),
     QCN0_FUNCTION(read_navigation, "(path)", "Read navigation file from path"),
     QCN0_FUNCTION(read_navigation_bytes, "(data)", "Read navigation file from bytes"),
+    QCN0_FUNCTION(analyze_cn0, "(obs_path, nav_path=None, min_elevation=5.0, systems=None)", "Quick analysis function"),
     QCN0_FUNCTION(version, "()", "Get library version"),
     QCN0_FUNCTION(download_tle, "()", "Download GNSS TLE from CelesTrak"),
     QCN0_FUNCTION(parse_tle_content, "(content)", "Parse TLE content and return satellite count"),
@@ -101,12 +102,25 @@ PyObject* init_module() {
     const ClassEntry classes[] = {
         {&rinex_obs_data_spec, &st.rinex_obs_data, "RinexObsData"},
         {&navigation_data_spec, &st.navigation_data, "NavigationData"},
+        {&analysis_config_spec, &st.analysis_config, "AnalysisConfig"},
+        {&cn0_analyzer_spec, &st.cn0_analyzer, "CN0Analyzer"},
+        {&analysis_result_spec, &st.analysis_result, "AnalysisResult"},
+        {&quality_score_spec, &st.quality_score, "QualityScore"},
     };
     for (const auto& c : classes) {
         PyObject* type = PyType_FromModuleAndSpec(m, c.spec, nullptr);
         if (type == nullptr) return nullptr;
         *c.slot = reinterpret_cast<PyTypeObject*>(type);  // the state keeps this reference
         if (PyModule_AddObjectRef(m, c.name, type) != 0 || !append_name(all.get(), c.name)) return nullptr;
+    }
+
+    // CN0Analyzer.from_obs: a static method bound to the module, so it can reach the classes.
+    Ref from_obs = Ref::steal(PyCFunction_NewEx(&analyzer_from_obs_def, m, nullptr));
+    if (!from_obs) return nullptr;
+    Ref static_from_obs = Ref::steal(PyStaticMethod_New(from_obs.get()));
+    if (!static_from_obs ||
+        PyObject_SetAttrString(reinterpret_cast<PyObject*>(st.cn0_analyzer), "from_obs", static_from_obs.get()) != 0) {
+        return nullptr;
     }
 
     if (PyModule_AddFunctions(m, functions) != 0) return nullptr;

@@ -1,6 +1,7 @@
 // The module-level functions.
 #include "python/functions.hpp"
 
+#include "cn0/analysis.hpp"
 #include "python/classes.hpp"
 #include "navigation/navigation_input.hpp"
 #include "rinex/obs_input.hpp"
@@ -78,6 +79,37 @@ PyObject* read_navigation_bytes(PyObject* module, PyObject* args, PyObject* kwar
         auto nav = qcn0::read_navigation_bytes(data);
         if (!nav) return raise_failure(nav.failure());
         return wrap_navigation_data(state_of_module(module).navigation_data, std::move(*nav));
+    });
+}
+
+PyObject* analyze_cn0(PyObject* module, PyObject* args, PyObject* kwargs) {
+    return guarded([&]() -> PyObject* {
+        static const Signature sig{"analyze_cn0", {"obs_path", "nav_path", "min_elevation", "systems"}, 1};
+        Arguments a(sig);
+        std::string obs_path;
+        std::optional<std::string> nav_path;
+        double min_elevation = 5.0;
+        std::optional<std::vector<std::string>> systems;
+        if (!a.bind(args, kwargs) || !to_path(a[0], "obs_path", obs_path)) return nullptr;
+        if (a.given(1)) {
+            std::string p;
+            if (!to_path(a[1], "nav_path", p)) return nullptr;
+            nav_path = std::move(p);
+        }
+        if ((a[2] != nullptr && !to_number(a[2], "min_elevation", min_elevation)) ||
+            !to_optional_text_list(a[3], "systems", systems)) {
+            return nullptr;
+        }
+        auto obs = read_observation_file(obs_path);
+        if (!obs) return raise_failure(obs.failure(), "Cannot read obs file: ");
+        std::optional<NavigationData> nav;
+        if (nav_path) {
+            auto parsed = read_navigation_file(*nav_path);
+            if (!parsed) return raise_failure(parsed.failure(), "Cannot read nav file: ");
+            nav = std::move(*parsed);
+        }
+        AnalysisResult result = analyse(*obs, analyze_cn0_settings(min_elevation, systems), nav ? &*nav : nullptr);
+        return wrap_analysis_result(state_of_module(module).analysis_result, std::move(result));
     });
 }
 

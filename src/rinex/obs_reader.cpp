@@ -134,8 +134,11 @@ Expected<bool> read_header(LineCursor& lines, RinexObsData& obs) {
             }
             if (current_system == 0) continue;
             std::vector<std::string> found;
+            // Every code names a field of the data records, so every code is kept, two-character
+            // ones too (receivers write "X1", the channel number, as a code): dropping one would
+            // shift every following field of the system onto the wrong code.
             for_each_word(columns(line, 6, 60), [&](std::string_view w) {
-                if (w.size() >= 3 && is_ascii_letter(w[0])) found.push_back(ascii_text(w));
+                if (w.size() >= 2 && is_ascii_letter(w[0])) found.push_back(ascii_text(w));
             });
             if (!found.empty()) {
                 auto& list = list_of(current_system);

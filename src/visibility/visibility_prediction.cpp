@@ -206,7 +206,8 @@ VisibilitySummary predict_visibility(const PredictionSource& source, const Rinex
                            100.0);
         sv.missing_satellites = missing_tally.above(threshold, letter);
         sv.unexpected_satellites = unexpected_tally.above(threshold, letter);
-        summary.by_system.append_new(sv.system, std::move(sv));
+        std::string key = sv.system;
+        summary.by_system.append_new(std::move(key), std::move(sv));
     }
 
     summary.anomalies = detect_visibility_anomalies(epochs);

@@ -74,11 +74,12 @@ inline std::string v2_obs_types(const std::vector<std::string>& codes) {
     return out;
 }
 
-// A RINEX 3 epoch line: "> yyyy mm dd hh mm ss.sssssss  f nnn".
+// A RINEX 3 epoch line: "> yyyy mm dd hh mm ss.sssssss  f nn". The flag and the count are
+// read as whitespace-separated pieces, so a count of three digits gets a blank before it.
 inline std::string v3_epoch(int year, int month, int day, int hour, int minute, double second,
                             int flag, int count) {
     char buf[96];
-    std::snprintf(buf, sizeof buf, "> %4d %02d %02d %02d %02d %10.7f  %d%3d\n", year, month, day,
+    std::snprintf(buf, sizeof buf, "> %4d %02d %02d %02d %02d %10.7f  %d %2d\n", year, month, day,
                   hour, minute, second, flag, count);
     return buf;
 }

@@ -1,0 +1,550 @@
+#include "compression/compact_rinex.hpp"
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "compression/character_difference.hpp"
+#include "compression/difference_arc.hpp"
+#include "compression/observation_type_counts.hpp"
+#include "compression/rinex_decimal_text.hpp"
+#include "core/text.hpp"
+
+namespace qcn0 {
+
+namespace {
+
+constexpr std::string_view kVersionLabel = "CRINEX VERS   / TYPE";
+
+// Every observation field of a decoded line: F14.3 value, LLI flag, signal-strength flag.
+constexpr std::size_t kFieldWidth = 16;
+constexpr std::size_t kValueWidth = 14;
+// RINEX 2 wraps observations after five fields and satellites after twelve per line.
+constexpr std::size_t kRinex2FieldsPerLine = 5;
+constexpr std::size_t kRinex2SatellitesPerLine = 12;
+
+bool label_contains(std::string_view line, std::string_view label) {
+    return columns_from(line, 60).find(label) != std::string_view::npos;
+}
+
+std::string_view trim_trailing_blanks(std::string_view s) {
+    std::size_t n = s.size();
+    while (n > 0 && s[n - 1] == ' ') --n;
+    return s.substr(0, n);
+}
+
+// The lines of the compact text with their 1-based numbers. A carriage return before a line
+// feed belongs to the line end.
+class LineCursor {
+public:
+    explicit LineCursor(std::string_view text) : text_(text) {}
+
+    // The next line, or false at the end of the text. `terminated` tells whether a line feed
+    // ended it: a file cut short loses the line feed of its last line.
+    bool next(std::string_view& line, bool& terminated) {
+        if (pos_ >= text_.size()) return false;
+        const char* start = text_.data() + pos_;
+        const std::size_t rest = text_.size() - pos_;
+        const void* feed = std::memchr(start, '\n', rest);
+        std::size_t length = rest;
+        terminated = feed != nullptr;
+        if (terminated) {
+            length = static_cast<std::size_t>(static_cast<const char*>(feed) - start);
+            pos_ += length + 1;
+            if (length > 0 && start[length - 1] == '\r') --length;
+        } else {
+            pos_ = text_.size();
+        }
+        line = std::string_view(start, length);
+        ++number_;
+        return true;
+    }
+
+    std::size_t number() const { return number_; }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    std::size_t number_ = 0;
+};
+
+// One item of a differenced series: "[n&][sign]digits".
+struct SeriesItem {
+    bool starts_arc;
+    int order;
+    std::int64_t value;
+};
+
+// Reads one item from `p` up to the next blank or `end`. Eighteen digits are more than any
+// RINEX field needs and keep the value within 64 bits.
+bool parse_series_item(const char*& p, const char* end, SeriesItem& item) {
+    item.starts_arc = false;
+    item.order = 0;
+    if (end - p >= 2 && p[1] == '&') {
+        if (!is_digit(p[0])) return false;
+        item.starts_arc = true;
+        item.order = p[0] - '0';
+        p += 2;
+    }
+    bool negative = false;
+    if (p < end && (*p == '-' || *p == '+')) {
+        negative = *p == '-';
+        ++p;
+    }
+    const char* digits = p;
+    std::uint64_t magnitude = 0;
+    while (p < end && is_digit(*p)) {
+        magnitude = magnitude * 10 + static_cast<std::uint64_t>(*p - '0');
+        ++p;
+    }
+    const auto count = p - digits;
+    if (count == 0 || count > 18) return false;
+    if (p < end && *p != ' ') return false;
+    item.value = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
+    return true;
+}
+
+struct ObservationField {
+    DifferenceArc arc;
+    bool active = false;  // false: the field was blank last time, a new arc must start
+};
+
+struct SatelliteState {
+    std::vector<ObservationField> fields;
+    std::string flags;  // LLI and signal-strength characters, two per field
+};
+
+// Satellite identifiers packed into one integer for quick comparison.
+std::uint32_t pack_satellite(const char* id) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(id[0])) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(id[1])) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(id[2])) << 16;
+}
+
+class CompactRinexDecoder {
+public:
+    CompactRinexDecoder(std::string_view text, std::size_t max_output)
+        : lines_(text), max_output_(max_output) {
+        // Decoded files are three to four and a half times their compact size; reserving
+        // that once avoids regrowing the text, and pages never written cost nothing.
+        const std::size_t guess = text.size() / 2 * 9 + 4096;
+        out_.reserve(guess < max_output ? guess : max_output);
+    }
+
+    Expected<std::string> run() {
+        if (!read_header() || !read_body()) return Error{std::move(error_)};
+        return std::move(out_);
+    }
+
+private:
+    bool fail(std::string_view problem) {
+        error_ = "compact RINEX: ";
+        error_ += problem;
+        error_ += " (line ";
+        error_ += std::to_string(lines_.number());
+        error_ += ")";
+        return false;
+    }
+
+    bool fail_too_large() {
+        error_ = "compact RINEX: decoded text exceeds the limit of " +
+                 std::to_string(max_output_) + " bytes";
+        return false;
+    }
+
+    void write_line(std::string_view line) {
+        out_.append(line);
+        out_.push_back('\n');
+    }
+
+    // A line that must exist and be complete: anything else means the file was cut short.
+    bool next_body_line(std::string_view& line, std::string_view inside) {
+        bool terminated = false;
+        if (!lines_.next(line, terminated)) {
+            std::string problem = "file ends inside ";
+            problem += inside;
+            return fail(problem);
+        }
+        if (!terminated) return fail("file is truncated: its last line has no line end");
+        return true;
+    }
+
+    bool read_header() {
+        std::string_view line;
+        bool terminated = false;
+        if (!lines_.next(line, terminated) || !label_contains(line, kVersionLabel)) {
+            return fail("first line is not a \"CRINEX VERS   / TYPE\" line");
+        }
+        const std::string_view version = trim(columns(line, 0, 20));
+        if (version != "1.0" && version != "3.0") {
+            return fail("format version \"" + std::string(version) + "\" is not 1.0 or 3.0");
+        }
+        // The second line names the program that compressed the file; it is not RINEX.
+        if (!lines_.next(line, terminated) || !lines_.next(line, terminated)) {
+            return fail("header ends before the RINEX header starts");
+        }
+        if (!label_contains(line, "RINEX VERSION / TYPE")) {
+            return fail("RINEX header does not start with \"RINEX VERSION / TYPE\"");
+        }
+        const std::string_view rinex_version = trim(columns(line, 0, 9));
+        const char major = rinex_version.empty() ? ' ' : rinex_version[0];
+        if (major != '2' && major != '3' && major != '4') {
+            return fail("RINEX version \"" + std::string(rinex_version) + "\" is not 2, 3 or 4");
+        }
+        rinex3_ = major != '2';
+        if (version == "3.0" && !rinex3_) {
+            return fail("format version 3.0 cannot hold RINEX 2 observations");
+        }
+        types_ = ObservationTypeCounts(rinex3_);
+        satellite_column_ = rinex3_ ? 41 : 32;
+        flag_column_ = rinex3_ ? 31 : 28;
+        clock_layout_ = rinex3_ ? kRinex3Clock : kRinex2Clock;
+        while (true) {
+            write_line(trim_trailing_blanks(line));
+            if (!types_.read_header_line(line)) {
+                return fail("observation type count is not a number from 0 to 999");
+            }
+            if (label_contains(line, "END OF HEADER")) return true;
+            if (!lines_.next(line, terminated)) {
+                return fail("no END OF HEADER found");
+            }
+        }
+    }
+
+    bool read_body() {
+        std::string_view line;
+        bool terminated = false;
+        while (lines_.next(line, terminated)) {
+            if (!terminated) return fail("file is truncated: its last line has no line end");
+            if (!read_epoch(line)) return false;
+            if (out_.size() > max_output_) return fail_too_large();
+        }
+        return true;
+    }
+
+    bool read_epoch(std::string_view line) {
+        // RINEX 3 epoch lines start with '>' anyway; RINEX 2 ones have '&' in their blank
+        // column 0 when they start afresh.
+        const char fresh_start = rinex3_ ? '>' : '&';
+        if (!line.empty() && line[0] == fresh_start) {
+            epoch_.assign(line);
+            if (!rinex3_) epoch_[0] = ' ';
+            release_all_satellites();
+            clock_continues_ = false;
+            have_epoch_ = true;
+        } else {
+            if (!have_epoch_) {
+                return fail("epoch line is a difference but there is no epoch line to apply it to");
+            }
+            apply_character_difference(epoch_, line);
+        }
+        if (epoch_.size() <= flag_column_) return fail("epoch line is too short");
+        const char flag = epoch_[flag_column_];
+        const std::string_view count_text = trim(columns(epoch_, flag_column_ + 1, flag_column_ + 4));
+        std::size_t count = 0;
+        for (char c : count_text) {
+            if (!is_digit(c)) return fail("epoch line has no valid count of satellites or records");
+            count = count * 10 + static_cast<std::size_t>(c - '0');
+        }
+        if (count_text.empty()) return fail("epoch line has no valid count of satellites or records");
+        if (flag >= '2' && flag <= '6') return read_event(count);
+        return read_observations(count);
+    }
+
+    // Event epochs are stored as written, followed by `count` special records. They may
+    // redefine the observation types, and the epoch after them starts afresh.
+    bool read_event(std::size_t count) {
+        write_line(trim_trailing_blanks(epoch_));
+        std::string_view line;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!next_body_line(line, "the special records of an event epoch")) return false;
+            if (!types_.read_header_line(line)) {
+                return fail("observation type count is not a number from 0 to 999");
+            }
+            write_line(trim_trailing_blanks(line));
+        }
+        release_all_satellites();
+        have_epoch_ = false;
+        return true;
+    }
+
+    bool read_observations(std::size_t count) {
+        std::string_view line;
+        if (!next_body_line(line, "an epoch, before its clock offset line")) return false;
+        if (!read_clock(line)) return false;
+        if (epoch_.size() < satellite_column_ + 3 * count) {
+            return fail("epoch line is too short for its count of " + std::to_string(count) +
+                        " satellites");
+        }
+        if (!map_satellites(count)) return false;
+        write_epoch_line(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!next_body_line(line, "the satellite lines of an epoch")) return false;
+            if (!decode_satellite_line(i, line)) return false;
+        }
+        return true;
+    }
+
+    bool read_clock(std::string_view line) {
+        if (line.empty()) {
+            clock_present_ = false;
+            clock_continues_ = false;
+            return true;
+        }
+        const char* p = line.data();
+        const char* end = p + line.size();
+        SeriesItem item;
+        if (!parse_series_item(p, end, item) || p != end) {
+            return fail("clock offset line is not a number");
+        }
+        if (item.starts_arc) {
+            if (item.order > DifferenceArc::kMaxOrder) {
+                return fail("order of differences is higher than 5");
+            }
+            clock_.start(item.order, item.value);
+        } else if (clock_continues_) {
+            clock_.add(item.value);
+        } else {
+            // The clock offset restarts after a gap without "n&"; CRX2RNX takes the number as
+            // the first value of a new arc of the previous order, and so does this decoder.
+            clock_.restart(item.value);
+        }
+        const std::int64_t v = clock_.value();
+        if (v < clock_layout_.min_value || v > clock_layout_.max_value) {
+            return fail("receiver clock offset is out of the range RINEX can hold");
+        }
+        clock_present_ = true;
+        clock_continues_ = true;
+        return true;
+    }
+
+    // Gives each satellite of the epoch line its state: the one it had in the previous epoch,
+    // or a fresh one when it was absent there (its observations must then start new arcs).
+    bool map_satellites(std::size_t count) {
+        const char* list = epoch_.data() + satellite_column_;
+        next_keys_.resize(count);
+        for (std::size_t i = 0; i < count; ++i) next_keys_[i] = pack_satellite(list + 3 * i);
+        if (next_keys_ == keys_) return true;
+
+        // Previous satellites by identifier, in an open-addressing table of indices + 1.
+        std::size_t size = 64;
+        while (size < 2 * keys_.size()) size *= 2;
+        table_.assign(size, 0);
+        for (std::size_t i = 0; i < keys_.size(); ++i) {
+            std::size_t h = (keys_[i] * 0x9E3779B1u) & (size - 1);
+            while (table_[h] != 0) h = (h + 1) & (size - 1);
+            table_[h] = static_cast<std::uint32_t>(i + 1);
+        }
+        claimed_.assign(keys_.size(), 0);
+        next_slots_.assign(count, kNoSlot);
+        for (std::size_t j = 0; j < count; ++j) {
+            std::size_t h = (next_keys_[j] * 0x9E3779B1u) & (size - 1);
+            while (table_[h] != 0) {
+                const std::uint32_t i = table_[h] - 1;
+                if (keys_[i] == next_keys_[j] && !claimed_[i]) {
+                    claimed_[i] = 1;
+                    next_slots_[j] = slots_[i];
+                    break;
+                }
+                h = (h + 1) & (size - 1);
+            }
+        }
+        for (std::size_t i = 0; i < keys_.size(); ++i) {
+            if (!claimed_[i]) free_slots_.push_back(slots_[i]);
+        }
+        for (std::size_t j = 0; j < count; ++j) {
+            if (next_slots_[j] != kNoSlot) continue;
+            const char* id = list + 3 * j;
+            if (!new_satellite(id, next_slots_[j])) return false;
+        }
+        keys_.swap(next_keys_);
+        slots_.swap(next_slots_);
+        return true;
+    }
+
+    bool new_satellite(const char* id, std::uint32_t& slot) {
+        const int types = types_.count_for(id[0]);
+        if (types < 0) {
+            std::string problem = "satellite \"";
+            problem.append(id, 3);
+            problem += rinex3_ ? "\" belongs to a system without \"SYS / # / OBS TYPES\""
+                               : "\" is observed but the header has no \"# / TYPES OF OBSERV\"";
+            return fail(problem);
+        }
+        if (free_slots_.empty()) {
+            slot = static_cast<std::uint32_t>(pool_.size());
+            pool_.emplace_back();
+        } else {
+            slot = free_slots_.back();
+            free_slots_.pop_back();
+        }
+        SatelliteState& state = pool_[slot];
+        state.fields.assign(static_cast<std::size_t>(types), ObservationField{});
+        // A new satellite has no flags yet: blanks in RINEX 2, and in RINEX 3 none at all, so
+        // its line ends where the flags given for it end.
+        if (rinex3_) {
+            state.flags.clear();
+        } else {
+            state.flags.assign(2 * static_cast<std::size_t>(types), ' ');
+        }
+        return true;
+    }
+
+    void release_all_satellites() {
+        free_slots_.insert(free_slots_.end(), slots_.begin(), slots_.end());
+        keys_.clear();
+        slots_.clear();
+    }
+
+    void write_epoch_line(std::size_t count) {
+        const char* list = epoch_.data() + satellite_column_;
+        char clock_text[16];
+        if (clock_present_) write_clock_offset(clock_text, clock_.value(), clock_layout_);
+        if (rinex3_) {
+            out_.append(columns(epoch_, 0, 35));
+            if (clock_present_) {
+                out_.append(6, ' ');
+                out_.append(clock_text, static_cast<std::size_t>(clock_layout_.width));
+            }
+            out_.push_back('\n');
+            return;
+        }
+        const std::size_t first = count < kRinex2SatellitesPerLine ? count : kRinex2SatellitesPerLine;
+        out_.append(epoch_.data(), satellite_column_);
+        out_.append(list, 3 * first);
+        if (clock_present_) {
+            out_.append(68 - satellite_column_ - 3 * first, ' ');
+            out_.append(clock_text, static_cast<std::size_t>(clock_layout_.width));
+        }
+        out_.push_back('\n');
+        for (std::size_t k = first; k < count; k += kRinex2SatellitesPerLine) {
+            const std::size_t n =
+                count - k < kRinex2SatellitesPerLine ? count - k : kRinex2SatellitesPerLine;
+            out_.append(satellite_column_, ' ');
+            out_.append(list + 3 * k, 3 * n);
+            out_.push_back('\n');
+        }
+    }
+
+    bool decode_satellite_line(std::size_t index, std::string_view line) {
+        SatelliteState& state = pool_[slots_[index]];
+        const std::size_t types = state.fields.size();
+        if (row_.size() < types * kFieldWidth) row_.resize(types * kFieldWidth);
+        char* row = row_.data();
+
+        const char* p = line.data();
+        const char* end = p + line.size();
+        bool ended = false;  // the line stopped before all fields: the rest are blank
+        for (std::size_t i = 0; i < types; ++i) {
+            ObservationField& field = state.fields[i];
+            char* cell = row + i * kFieldWidth;
+            if (ended || p == end) {
+                ended = true;
+                field.active = false;
+                std::memset(cell, ' ', kValueWidth);
+                continue;
+            }
+            if (*p == ' ') {
+                ++p;
+                field.active = false;
+                std::memset(cell, ' ', kValueWidth);
+                continue;
+            }
+            SeriesItem item;
+            if (!parse_series_item(p, end, item)) {
+                return fail("observation field is not a number");
+            }
+            std::int64_t value;
+            if (item.starts_arc) {
+                if (item.order > DifferenceArc::kMaxOrder) {
+                    return fail("order of differences is higher than 5");
+                }
+                field.arc.start(item.order, item.value);
+                field.active = true;
+                value = item.value;
+            } else {
+                if (!field.active) {
+                    return fail("observation continues an arc that was never started");
+                }
+                value = field.arc.add(item.value);
+            }
+            if (value < kMinObservationValue || value > kMaxObservationValue) {
+                return fail("observation value is out of the range RINEX can hold");
+            }
+            write_observation_value(cell, value);
+            if (p == end) {
+                ended = true;
+            } else {
+                ++p;  // the blank after the field
+            }
+        }
+        if (!ended) apply_character_difference(state.flags, std::string_view(p, end - p));
+
+        const std::size_t flag_count = state.flags.size();
+        const char* flags = state.flags.data();
+        for (std::size_t i = 0; i < types; ++i) {
+            char* cell = row + i * kFieldWidth + kValueWidth;
+            cell[0] = 2 * i < flag_count ? flags[2 * i] : ' ';
+            cell[1] = 2 * i + 1 < flag_count ? flags[2 * i + 1] : ' ';
+        }
+
+        if (rinex3_) {
+            // The line ends where the satellite's flags end, as CRX2RNX writes it.
+            std::size_t length = types * kFieldWidth;
+            if (flag_count < 2 * types) {
+                length = flag_count / 2 * kFieldWidth + kValueWidth + flag_count % 2;
+            }
+            out_.append(epoch_.data() + satellite_column_ + 3 * index, 3);
+            write_line(trim_trailing_blanks(std::string_view(row, length)));
+            return true;
+        }
+        const std::size_t row_length = types * kFieldWidth;
+        for (std::size_t start = 0; start < row_length;
+             start += kRinex2FieldsPerLine * kFieldWidth) {
+            std::size_t stop = start + kRinex2FieldsPerLine * kFieldWidth;
+            if (stop > row_length) stop = row_length;
+            write_line(trim_trailing_blanks(std::string_view(row + start, stop - start)));
+        }
+        return true;
+    }
+
+    static constexpr std::uint32_t kNoSlot = ~std::uint32_t{0};
+
+    LineCursor lines_;
+    std::size_t max_output_;
+    std::string out_;
+    std::string error_;
+
+    bool rinex3_ = false;
+    ObservationTypeCounts types_{false};
+    std::size_t satellite_column_ = 32;
+    std::size_t flag_column_ = 28;
+    ClockLayout clock_layout_ = kRinex2Clock;
+
+    std::string epoch_;        // the current epoch line, differences applied
+    bool have_epoch_ = false;  // false at the start and after an event epoch
+    DifferenceArc clock_;
+    bool clock_present_ = false;
+    bool clock_continues_ = false;
+
+    std::vector<SatelliteState> pool_;
+    std::vector<std::uint32_t> free_slots_;
+    std::vector<std::uint32_t> keys_, slots_;  // satellites of the previous epoch
+    std::vector<std::uint32_t> next_keys_, next_slots_, table_;
+    std::vector<std::uint8_t> claimed_;
+    std::vector<char> row_;  // one satellite's fields, 16 characters each
+};
+
+}  // namespace
+
+bool is_compact_rinex(std::string_view bytes) {
+    // The label sits in columns 60 to 79 of the first line; a longer look is never needed.
+    const std::string_view head = bytes.substr(0, 128);
+    return label_contains(head.substr(0, head.find('\n')), kVersionLabel);
+}
+
+Expected<std::string> decode_compact_rinex(std::string_view text, std::size_t max_output) {
+    return CompactRinexDecoder(text, max_output).run();
+}
+
+}  // namespace qcn0

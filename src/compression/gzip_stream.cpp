@@ -1,0 +1,119 @@
+#include "compression/gzip_stream.hpp"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+namespace qcn0 {
+
+namespace {
+
+// zlib's stream state, ended however inflation stops.
+class Inflater {
+public:
+    Inflater() { ok_ = inflateInit2(&stream_, 16 + MAX_WBITS) == Z_OK; }
+    ~Inflater() {
+        if (ok_) inflateEnd(&stream_);
+    }
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+
+    bool ok() const { return ok_; }
+    z_stream& stream() { return stream_; }
+
+private:
+    z_stream stream_{};
+    bool ok_ = false;
+};
+
+// The size the last member states for its content (modulo 2^32). For the usual single-member
+// file this is the exact size, which lets the text be allocated once.
+std::size_t stated_size(std::string_view bytes) {
+    if (bytes.size() < 18) return 0;
+    const auto* tail = reinterpret_cast<const unsigned char*>(bytes.data() + bytes.size() - 4);
+    return static_cast<std::size_t>(tail[0]) | static_cast<std::size_t>(tail[1]) << 8 |
+           static_cast<std::size_t>(tail[2]) << 16 | static_cast<std::size_t>(tail[3]) << 24;
+}
+
+Error corrupt(const z_stream& stream) {
+    std::string message = "gzip data is corrupt";
+    if (stream.msg != nullptr) {
+        message += ": ";
+        message += stream.msg;
+    }
+    return Error{std::move(message)};
+}
+
+}  // namespace
+
+bool is_gzip(std::string_view bytes) {
+    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0x1f &&
+           static_cast<unsigned char>(bytes[1]) == 0x8b;
+}
+
+Expected<std::string> inflate_gzip(std::string_view bytes, std::size_t max_output) {
+    Inflater inflater;
+    if (!inflater.ok()) return Error{"gzip: cannot start zlib"};
+    z_stream& zs = inflater.stream();
+
+    // Deflate expands at most 1032 to 1, so a stated size beyond that is not this file's.
+    std::size_t capacity = stated_size(bytes);
+    const std::size_t plausible = bytes.size() < SIZE_MAX / 1032 ? bytes.size() * 1032 : SIZE_MAX;
+    if (capacity == 0 || capacity > plausible) capacity = bytes.size() * 4;
+    capacity = std::min(capacity + 1, max_output + 1);
+    std::string out(capacity, '\0');
+    std::size_t produced = 0;
+
+    const auto* next = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t remaining = bytes.size();
+    while (true) {
+        if (produced == out.size()) {
+            if (out.size() > max_output) {
+                return Error{"gzip content exceeds the limit of " + std::to_string(max_output) +
+                             " bytes"};
+            }
+            out.resize(std::min(out.size() + out.size() / 2 + 4096, max_output + 1));
+        }
+        // zlib counts in 32-bit units; larger buffers go through in pieces.
+        const auto in_chunk = static_cast<uInt>(std::min<std::size_t>(remaining, UINT_MAX));
+        const auto out_chunk = static_cast<uInt>(std::min<std::size_t>(out.size() - produced, UINT_MAX));
+        zs.next_in = const_cast<Bytef*>(next);
+        zs.avail_in = in_chunk;
+        zs.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
+        zs.avail_out = out_chunk;
+        const int status = inflate(&zs, Z_NO_FLUSH);
+        next += in_chunk - zs.avail_in;
+        remaining -= in_chunk - zs.avail_in;
+        produced += out_chunk - zs.avail_out;
+        if (status == Z_STREAM_END) {
+            // Another member may follow; zero bytes are padding some writers add.
+            const std::size_t padding =
+                std::find_if(next, next + remaining, [](unsigned char b) { return b != 0; }) - next;
+            if (padding == remaining) break;
+            if (padding > 0 || remaining < 2 || next[0] != 0x1f || next[1] != 0x8b) {
+                return Error{"gzip data is followed by " + std::to_string(remaining) +
+                             " bytes that are not gzip"};
+            }
+            if (inflateReset(&zs) != Z_OK) return corrupt(zs);
+            continue;
+        }
+        if (status == Z_OK) continue;
+        if (status == Z_BUF_ERROR) {
+            // No progress possible: a full output grows above; otherwise the input ran out.
+            if (zs.avail_out == 0) continue;
+            if (remaining == 0) return Error{"gzip data is truncated"};
+            return corrupt(zs);
+        }
+        if (status == Z_MEM_ERROR) return Error{"gzip: out of memory"};
+        return corrupt(zs);
+    }
+    if (produced > max_output) {
+        return Error{"gzip content exceeds the limit of " + std::to_string(max_output) + " bytes"};
+    }
+    out.resize(produced);
+    return out;
+}
+
+}  // namespace qcn0
