@@ -33,7 +33,7 @@ public:
             }
         }
         position_ += bits;
-        return (window >> (position_ - bits & 7)) & ((1u << bits) - 1);
+        return (window >> ((position_ - bits) & 7)) & ((1u << bits) - 1);
     }
 
     // Skips the padding that ends a group of eight codes of `bits` bits. Groups are counted
