@@ -8,6 +8,21 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 cd "$here"
 
+# Missing test requirements are installed when we may (root, as on CI); otherwise say what to do.
+need_apt=()
+[ -f /usr/include/gtest/gtest.h ] || need_apt+=(libgtest-dev)
+command -v ninja >/dev/null 2>&1 || python3 -c "import ninja" 2>/dev/null || need_apt+=(ninja-build)
+if [ ${#need_apt[@]} -gt 0 ]; then
+  if [ "$(id -u)" = "0" ] && command -v apt-get >/dev/null; then
+    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need_apt[@]}" >/dev/null
+  else
+    echo "missing: ${need_apt[*]} (Debian: sudo apt-get install ${need_apt[*]})" >&2
+    exit 1
+  fi
+fi
+python3 -c "import pytest" 2>/dev/null || python3 -m pip install -q pytest
+python3 -c "import quorsin_cn0" 2>/dev/null || python3 -m pip install -q .
+
 sanitize="${QCN0_SANITIZE:-1}"
 build="$here/build-tests"
 [ "$sanitize" = "1" ] && build="$here/build-tests-asan"

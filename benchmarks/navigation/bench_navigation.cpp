@@ -68,11 +68,13 @@ int main(int argc, char** argv) {
         auto nav = parse_navigation(bytes);
         if (!nav) std::abort();
     });
-    std::printf("%-58s %8.1f MB/s (%.1f ms per file)\n", "parse_navigation BRDC00IGS_R_20230010000_01D_MN.rnx",
+    std::printf("%-58s %8.1f MB/s (%.1f ms per file)\n",
+                "parse_navigation BRDC00IGS_R_20230010000_01D_MN.rnx",
                 reads * static_cast<double>(bytes.size()) / 1e6, 1e3 / reads);
     const std::string latin = read_all(dir + "/matrtklib_20230711_base.nav");
     const double latin_reads = rate(1, [&] { (void)parse_navigation(latin); });
-    std::printf("%-58s %8.1f MB/s\n", "parse_navigation matrtklib_20230711_base.nav (UTF-8 repaired)",
+    std::printf("%-58s %8.1f MB/s\n",
+                "parse_navigation matrtklib_20230711_base.nav (UTF-8 repaired)",
                 latin_reads * static_cast<double>(latin.size()) / 1e6);
 
     const NavigationData nav = std::move(parse_navigation(bytes)).value();
@@ -82,7 +84,8 @@ int main(int argc, char** argv) {
     std::vector<std::pair<const KeplerEphemeris*, EpochTime>> kepler_jobs;
     for (const auto& sat : nav.gps_ephemerides) {
         for (const auto& r : sat.records) {
-            for (int k = -4; k < 4; ++k) kepler_jobs.emplace_back(&r, shifted(r.epoch, k * 900.0 + 17.0));
+            for (int k = -4; k < 4; ++k)
+                kepler_jobs.emplace_back(&r, shifted(r.epoch, k * 900.0 + 17.0));
         }
     }
     const double kepler_rate = rate(kepler_jobs.size(), [&] {
@@ -96,7 +99,8 @@ int main(int argc, char** argv) {
     std::vector<std::pair<std::string, EpochTime>> lookup_jobs;
     for (const auto& sat : nav.gps_ephemerides) {
         const EpochTime day_start{2023, 1, 1, 0, 0, 0.0};
-        for (int k = 0; k < 48; ++k) lookup_jobs.emplace_back(sat.id, shifted(day_start, k * 1800.0 + 15.0));
+        for (int k = 0; k < 48; ++k)
+            lookup_jobs.emplace_back(sat.id, shifted(day_start, k * 1800.0 + 15.0));
     }
     const double lookup_rate = rate(lookup_jobs.size(), [&] {
         double acc = 0.0;
@@ -105,9 +109,11 @@ int main(int argc, char** argv) {
         }
         sink = sink + acc;
     });
-    std::printf("%-58s %8.2f M/s\n", "satellite_position (GPS, by identifier, day's records)", lookup_rate / 1e6);
+    std::printf("%-58s %8.2f M/s\n", "satellite_position (GPS, by identifier, day's records)",
+                lookup_rate / 1e6);
     std::vector<std::pair<SatelliteEphemerides, EpochTime>> handle_jobs;
-    for (const auto& [id, t] : lookup_jobs) handle_jobs.emplace_back(find_satellite_ephemerides(nav, id), t);
+    for (const auto& [id, t] : lookup_jobs)
+        handle_jobs.emplace_back(find_satellite_ephemerides(nav, id), t);
     const double handle_rate = rate(handle_jobs.size(), [&] {
         double acc = 0.0;
         for (const auto& [sat, t] : handle_jobs) {
@@ -115,13 +121,15 @@ int main(int argc, char** argv) {
         }
         sink = sink + acc;
     });
-    std::printf("%-58s %8.2f M/s\n", "satellite_position (GPS, looked-up records)", handle_rate / 1e6);
+    std::printf("%-58s %8.2f M/s\n", "satellite_position (GPS, looked-up records)",
+                handle_rate / 1e6);
 
     // GLONASS: every record at instants spread over the 15 minutes either side of it.
     std::vector<std::pair<const GlonassEphemeris*, EpochTime>> glonass_jobs;
     for (const auto& sat : nav.glonass_ephemerides) {
         for (const auto& r : sat.records) {
-            for (int k = -3; k <= 3; ++k) glonass_jobs.emplace_back(&r, shifted(r.epoch, k * 300.0 + 7.0));
+            for (int k = -3; k <= 3; ++k)
+                glonass_jobs.emplace_back(&r, shifted(r.epoch, k * 300.0 + 7.0));
         }
     }
     const double glonass_rate = rate(glonass_jobs.size(), [&] {
@@ -131,7 +139,8 @@ int main(int argc, char** argv) {
         }
         sink = sink + acc;
     });
-    std::printf("%-58s %8.3f M/s\n", "glonass_position (within 15 min of the record)", glonass_rate / 1e6);
+    std::printf("%-58s %8.3f M/s\n", "glonass_position (within 15 min of the record)",
+                glonass_rate / 1e6);
 
     // Look angles from a receiver frame built once.
     const LocalFrame frame = local_frame(Ecef{4627851.0, 119640.0, 4372993.0});

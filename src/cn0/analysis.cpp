@@ -150,8 +150,9 @@ AnalysisResult analyse(const RinexObsData& obs, const AnalysisSettings& settings
     result.constellation_stats = constellation_statistics(obs, set, result.visibility);
 
     result.timeseries = build_time_series(set);
-    result.skyplot = build_skyplot(set);
-    result.heatmap = build_heatmap(set);
+    SkyProducts sky = build_sky_products(set);
+    result.skyplot = std::move(sky.skyplot);
+    result.heatmap = std::move(sky.heatmap);
     result.anomalies = detect_cn0_anomalies(set, settings);
     const AnomalyCounts counts = count_anomalies(result.anomalies);
     result.summary.anomaly_count = counts.anomaly_count;

@@ -59,7 +59,8 @@ Cn0Anomaly make_anomaly(const SampleSet& set, const std::vector<std::uint32_t>& 
 
 }  // namespace
 
-std::vector<Cn0Anomaly> detect_cn0_anomalies(const SampleSet& set, const AnalysisSettings& settings) {
+std::vector<Cn0Anomaly> detect_cn0_anomalies(const SampleSet& set,
+                                             const AnalysisSettings& settings) {
     const auto& samples = set.samples;
     std::vector<Baseline> baselines(set.satellites.size());
     for (const Cn0Sample& s : samples) {
@@ -70,29 +71,34 @@ std::vector<Cn0Anomaly> detect_cn0_anomalies(const SampleSet& set, const Analysi
     for (Baseline& b : baselines) {
         if (b.n > 0) b.mean = b.sum / static_cast<double>(b.n);
     }
-    for (const Cn0Sample& s : samples) {
+    // The deviation pass also picks the candidates: a drop must exceed 10 dB and, for k >= 0,
+    // k x 5 dB, whatever the deviation turns out to be. Only the candidates are checked against
+    // the full limit once the deviations are known, so the samples are walked twice in all.
+    const double k = settings.anomaly_threshold_low;
+    const double least_drop = k > 0.0 ? std::max(kMinDrop, k * kMinDropDeviation) : kMinDrop;
+    std::vector<Hit> hits;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const Cn0Sample& s = samples[i];
         Baseline& b = baselines[s.satellite];
-        b.squares += (s.cn0 - b.mean) * (s.cn0 - b.mean);
+        const double deviation = s.cn0 - b.mean;
+        b.squares += deviation * deviation;
+        const double drop = b.mean - s.cn0;
+        if (b.n >= kBaselineMinSamples && drop > least_drop) {
+            hits.push_back({s.time, static_cast<std::uint32_t>(i), drop});
+        }
     }
     for (Baseline& b : baselines) {
         if (b.n == 0) continue;
         b.std = std::sqrt(b.squares / static_cast<double>(b.n));
         if (b.std < kMinBaselineStd) b.std = kMinBaselineStd;
     }
-
-    // Counted samples are rare, so they are collected first and only they are grouped by epoch.
-    const double k = settings.anomaly_threshold_low;
-    std::vector<Hit> hits;
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        const Cn0Sample& s = samples[i];
-        const Baseline& b = baselines[s.satellite];
-        if (b.n < kBaselineMinSamples) continue;
-        const double drop = b.mean - s.cn0;
+    std::erase_if(hits, [&](const Hit& h) {
+        const Baseline& b = baselines[samples[h.sample].satellite];
         const double limit = k * std::max(b.std, kMinDropDeviation);
-        if (drop > kMinDrop && drop > limit) {
-            hits.push_back({s.time, static_cast<std::uint32_t>(i), drop});
-        }
-    }
+        return !(h.drop > kMinDrop && h.drop > limit);
+    });
+
+    // Counted samples are few, so only they are grouped by epoch.
     std::stable_sort(hits.begin(), hits.end(),
                      [](const Hit& a, const Hit& b) { return a.time < b.time; });
 

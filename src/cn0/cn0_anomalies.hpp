@@ -21,7 +21,8 @@ inline constexpr std::size_t kBaselineMinSamples = 10;
 // anomaly_threshold_low. An epoch with at least two distinct counted satellites is an anomaly; its
 // drop is the largest counted drop, graded "critical" from anomaly_threshold_critical, "high" from
 // anomaly_threshold_high, else "low". Samples are neither smoothed nor merged across epochs.
-std::vector<Cn0Anomaly> detect_cn0_anomalies(const SampleSet& set, const AnalysisSettings& settings);
+std::vector<Cn0Anomaly> detect_cn0_anomalies(const SampleSet& set,
+                                             const AnalysisSettings& settings);
 
 // The four anomaly figures of the summary.
 struct AnomalyCounts {

@@ -45,7 +45,8 @@ QualityScore make_quality_score(const AnalysisResult& result) {
     const double k = constellations == 0 ? 1.0 : static_cast<double>(constellations);
     const double epochs =
         result.summary.total_epochs == 0 ? 1.0 : static_cast<double>(result.summary.total_epochs);
-    q.continuity = clamp_score((1.0 - std::min(static_cast<double>(gaps) / (k * epochs), 1.0)) * 100.0);
+    const double gap_share = std::min(static_cast<double>(gaps) / (k * epochs), 1.0);
+    q.continuity = clamp_score((1.0 - gap_share) * 100.0);
 
     q.diversity =
         std::min(static_cast<double>(result.summary.systems_observed.size()) * 0.25 * 100.0, 100.0);

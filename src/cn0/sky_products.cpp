@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "core/systems.hpp"
@@ -18,17 +19,17 @@ constexpr int kAzimuthCells = 36;
 constexpr int kElevationCells = 18;
 
 // floor(x) as a signed 32-bit cell number. Values beyond that range saturate and a value that is
-// not a number gives cell 0, so a degenerate look angle still lands somewhere defined.
+// not a number gives cell 0, so a degenerate look angle still lands somewhere defined. Done by
+// truncation rather than std::floor, which is a library call on the per-sample path.
 std::int32_t cell_number(double x) {
-    const double f = std::floor(x);
-    if (std::isnan(f)) return 0;
-    if (f <= static_cast<double>(std::numeric_limits<std::int32_t>::min())) {
-        return std::numeric_limits<std::int32_t>::min();
+    constexpr double kLimit = 2147483648.0;  // 2^31
+    if (x > -kLimit && x < kLimit) {
+        const auto t = static_cast<std::int64_t>(x);  // towards zero
+        return static_cast<std::int32_t>(t - (x < static_cast<double>(t) ? 1 : 0));
     }
-    if (f >= static_cast<double>(std::numeric_limits<std::int32_t>::max())) {
-        return std::numeric_limits<std::int32_t>::max();
-    }
-    return static_cast<std::int32_t>(f);
+    if (std::isnan(x)) return 0;
+    return x < 0 ? std::numeric_limits<std::int32_t>::min()
+                 : std::numeric_limits<std::int32_t>::max();
 }
 
 int clamped(std::int32_t cell, int cells) {
@@ -61,76 +62,100 @@ private:
     std::unordered_map<std::uint64_t, std::uint32_t> sparse_;
 };
 
-}  // namespace
-
-SkyplotData build_skyplot(const SampleSet& set) {
-    SkyplotData out;
+// Fills whichever of the two products is asked for.
+void build(const SampleSet& set, SkyplotData* sky, HeatmapData* grid) {
     const auto& samples = set.samples;
 
-    std::vector<std::uint32_t> trace_of(set.satellites.size(), kNone);
+    std::vector<std::uint32_t> trace_of;
     std::vector<std::size_t> points_of;
+    CellIndex cells;
+    std::vector<double> cell_sums;
+    double sums[kElevationCells][kAzimuthCells] = {};
+    std::uint64_t counts[kElevationCells][kAzimuthCells] = {};
+
+    if (sky) trace_of.assign(set.satellites.size(), kNone);
     for (const Cn0Sample& s : samples) {
-        std::uint32_t& slot = trace_of[s.satellite];
-        if (slot == kNone) {
-            slot = static_cast<std::uint32_t>(out.traces.size());
-            out.traces.push_back(
+        const std::int32_t i = cell_number(s.azimuth / 10.0);
+        const std::int32_t j = cell_number(s.elevation / 5.0);
+        if (grid) {
+            const int row = clamped(j, kElevationCells), col = clamped(i, kAzimuthCells);
+            sums[row][col] += s.cn0;
+            ++counts[row][col];
+        }
+        if (!sky) continue;
+
+        std::uint32_t& trace = trace_of[s.satellite];
+        if (trace == kNone) {
+            trace = static_cast<std::uint32_t>(sky->traces.size());
+            sky->traces.push_back(
                 {set.satellites[s.satellite], std::string(system_group_name(s.system)), {}});
             points_of.push_back(0);
         }
-        ++points_of[slot];
-    }
-    for (std::size_t i = 0; i < out.traces.size(); ++i) out.traces[i].points.reserve(points_of[i]);
+        ++points_of[trace];
 
-    CellIndex cells;
-    std::vector<double> sums;
-    for (const Cn0Sample& s : samples) {
-        out.traces[trace_of[s.satellite]].points.push_back(
-            {s.azimuth, s.elevation, s.cn0, set.satellites[s.satellite]});
-
-        const std::int32_t i = cell_number(s.azimuth / 10.0);
-        const std::int32_t j = cell_number(s.elevation / 5.0);
-        std::uint32_t& slot = cells.slot(i, j);
-        if (slot == kNone) {
-            slot = static_cast<std::uint32_t>(out.heatmap_points.size());
-            out.heatmap_points.push_back(
+        std::uint32_t& cell = cells.slot(i, j);
+        if (cell == kNone) {
+            cell = static_cast<std::uint32_t>(sky->heatmap_points.size());
+            sky->heatmap_points.push_back(
                 {static_cast<double>(i) * 10.0 + 5.0, static_cast<double>(j) * 5.0 + 2.5, 0.0, 0});
-            sums.push_back(0.0);
+            cell_sums.push_back(0.0);
         }
-        sums[slot] += s.cn0;
-        ++out.heatmap_points[slot].count;
+        cell_sums[cell] += s.cn0;
+        ++sky->heatmap_points[cell].count;
     }
-    for (std::size_t k = 0; k < out.heatmap_points.size(); ++k) {
-        HeatmapPoint& p = out.heatmap_points[k];
-        p.mean_cn0 = sums[k] / static_cast<double>(p.count);
+
+    if (sky) {
+        for (std::size_t k = 0; k < sky->heatmap_points.size(); ++k) {
+            HeatmapPoint& p = sky->heatmap_points[k];
+            p.mean_cn0 = cell_sums[k] / static_cast<double>(p.count);
+        }
+        sky->coverage_percent = static_cast<double>(sky->heatmap_points.size()) / kSkyCells * 100.0;
+
+        // The points, once every track's length is known.
+        for (std::size_t t = 0; t < sky->traces.size(); ++t) {
+            sky->traces[t].points.reserve(points_of[t]);
+        }
+        for (const Cn0Sample& s : samples) {
+            sky->traces[trace_of[s.satellite]].points.push_back(
+                {s.azimuth, s.elevation, s.cn0, set.satellites[s.satellite]});
+        }
     }
-    out.coverage_percent = static_cast<double>(out.heatmap_points.size()) / kSkyCells * 100.0;
+
+    if (grid) {
+        grid->azimuth_bins.reserve(kAzimuthCells);
+        for (int c = 0; c < kAzimuthCells; ++c) grid->azimuth_bins.push_back(c * 10.0 + 5.0);
+        grid->elevation_bins.reserve(kElevationCells);
+        for (int r = 0; r < kElevationCells; ++r) grid->elevation_bins.push_back(r * 5.0 + 2.5);
+        grid->cn0_matrix.assign(kElevationCells, std::vector<double>(kAzimuthCells, 0.0));
+        grid->count_matrix.assign(kElevationCells, std::vector<std::uint64_t>(kAzimuthCells, 0));
+        for (int r = 0; r < kElevationCells; ++r) {
+            for (int c = 0; c < kAzimuthCells; ++c) {
+                grid->count_matrix[r][c] = counts[r][c];
+                if (counts[r][c] > 0) {
+                    grid->cn0_matrix[r][c] = sums[r][c] / static_cast<double>(counts[r][c]);
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
+SkyProducts build_sky_products(const SampleSet& set) {
+    SkyProducts out;
+    build(set, &out.skyplot, &out.heatmap);
+    return out;
+}
+
+SkyplotData build_skyplot(const SampleSet& set) {
+    SkyplotData out;
+    build(set, &out, nullptr);
     return out;
 }
 
 HeatmapData build_heatmap(const SampleSet& set) {
     HeatmapData out;
-    out.azimuth_bins.reserve(kAzimuthCells);
-    for (int c = 0; c < kAzimuthCells; ++c) out.azimuth_bins.push_back(c * 10.0 + 5.0);
-    out.elevation_bins.reserve(kElevationCells);
-    for (int r = 0; r < kElevationCells; ++r) out.elevation_bins.push_back(r * 5.0 + 2.5);
-
-    double sums[kElevationCells][kAzimuthCells] = {};
-    std::uint64_t counts[kElevationCells][kAzimuthCells] = {};
-    for (const Cn0Sample& s : set.samples) {
-        const int col = clamped(cell_number(s.azimuth / 10.0), kAzimuthCells);
-        const int row = clamped(cell_number(s.elevation / 5.0), kElevationCells);
-        sums[row][col] += s.cn0;
-        ++counts[row][col];
-    }
-
-    out.cn0_matrix.assign(kElevationCells, std::vector<double>(kAzimuthCells, 0.0));
-    out.count_matrix.assign(kElevationCells, std::vector<std::uint64_t>(kAzimuthCells, 0));
-    for (int r = 0; r < kElevationCells; ++r) {
-        for (int c = 0; c < kAzimuthCells; ++c) {
-            out.count_matrix[r][c] = counts[r][c];
-            if (counts[r][c] > 0) out.cn0_matrix[r][c] = sums[r][c] / static_cast<double>(counts[r][c]);
-        }
-    }
+    build(set, nullptr, &out);
     return out;
 }
 

@@ -27,26 +27,16 @@ struct TimeGroups {
     }
 };
 
-TimeGroups group_by_time(const SampleSet& set) {
-    TimeGroups g;
-    g.first.assign(set.timestamps.size() + 1, 0);
-    bool in_order = true;
-    std::uint32_t previous = 0;
-    for (const Cn0Sample& s : set.samples) {
-        ++g.first[s.time + 1];
-        if (s.time < previous) in_order = false;
-        previous = s.time;
-    }
+// Turns per-time counts (first[t + 1] = samples at t) into group bounds and, when collection
+// order is not time order, sorts the positions by time with a stable counting sort.
+void finish_groups(const SampleSet& set, bool in_order, TimeGroups& g) {
     for (std::size_t t = 1; t < g.first.size(); ++t) g.first[t] += g.first[t - 1];
-    if (!in_order) {
-        // Counting sort: stable, so each epoch keeps its samples in collection order.
-        std::vector<std::uint32_t> next(g.first.begin(), g.first.end() - 1);
-        g.order.resize(set.samples.size());
-        for (std::size_t k = 0; k < set.samples.size(); ++k) {
-            g.order[next[set.samples[k].time]++] = static_cast<std::uint32_t>(k);
-        }
+    if (in_order) return;
+    std::vector<std::uint32_t> next(g.first.begin(), g.first.end() - 1);
+    g.order.resize(set.samples.size());
+    for (std::size_t k = 0; k < set.samples.size(); ++k) {
+        g.order[next[set.samples[k].time]++] = static_cast<std::uint32_t>(k);
     }
-    return g;
 }
 
 struct Means {
@@ -71,7 +61,14 @@ TimeSeriesData build_time_series(const SampleSet& set) {
     std::array<std::uint8_t, 256> letter_slot;
     letter_slot.fill(0xFF);
     std::vector<std::string_view> names;
+    TimeGroups groups;
+    groups.first.assign(set.timestamps.size() + 1, 0);
+    bool in_order = true;
+    std::uint32_t previous_time = 0;
     for (const Cn0Sample& s : samples) {
+        ++groups.first[s.time + 1];
+        if (s.time < previous_time) in_order = false;
+        previous_time = s.time;
         std::uint32_t& slot = sat_slot[s.satellite];
         if (slot == kNone) {
             slot = static_cast<std::uint32_t>(sat_series.size());
@@ -92,9 +89,11 @@ TimeSeriesData build_time_series(const SampleSet& set) {
             named = static_cast<std::uint8_t>(i);
         }
     }
-    for (std::size_t i = 0; i < sat_series.size(); ++i) sat_series[i].cn0_series.reserve(sat_count[i]);
+    for (std::size_t i = 0; i < sat_series.size(); ++i) {
+        sat_series[i].cn0_series.reserve(sat_count[i]);
+    }
 
-    const TimeGroups groups = group_by_time(set);
+    finish_groups(set, in_order, groups);
     std::vector<std::vector<TimePoint>> const_series(names.size());
     std::vector<Means> at_epoch(names.size());
     std::vector<std::uint32_t> seen_at(set.satellites.size(), kNone);

@@ -479,6 +479,16 @@ private:
             }
         }
         if (!ended) apply_character_difference(state.flags, std::string_view(p, end - p));
+        if (!rinex3_) {
+            // RINEX 2 flags belong to their observation: a missing one loses its flags, and
+            // they are blank again when it returns.
+            for (std::size_t i = 0; i < types; ++i) {
+                if (!state.fields[i].active) {
+                    state.flags[2 * i] = ' ';
+                    state.flags[2 * i + 1] = ' ';
+                }
+            }
+        }
 
         const std::size_t flag_count = state.flags.size();
         const char* flags = state.flags.data();

@@ -94,14 +94,17 @@ Expected<std::string> expand_unix_compress(std::string_view bytes, std::size_t m
 
     CodeReader codes(bytes.substr(3));
     unsigned bits = kInitialBits;
-    std::uint32_t widen_above = (1u << bits) - 1;  // the width grows once the table passes this
+    // The width grows once the table passes this. Writers compare against the largest code of
+    // the current width, so with a 9-bit limit the codes still grow to 10 bits when the table
+    // fills (and stay there, as the table cannot grow further).
+    std::uint32_t widen_above = (1u << bits) - 1;
     std::uint32_t next_free = first_free;
     bool have_previous = false;
     std::size_t previous_start = 0;
     std::uint32_t previous_length = 0;
 
     while (true) {
-        if (next_free > widen_above && bits < max_bits) {
+        if (next_free > widen_above) {
             codes.skip_to_group_end(bits);
             ++bits;
             widen_above = bits == max_bits ? table_size : (1u << bits) - 1;

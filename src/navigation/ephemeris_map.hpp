@@ -27,7 +27,7 @@ struct SatelliteRecords {
 
 template <typename Record>
 class EphemerisMap {
-public:
+  public:
     using Entry = SatelliteRecords<Record>;
 
     // Number of satellites (keys), not of records.
@@ -62,10 +62,12 @@ public:
     auto begin() const { return entries_.begin(); }
     auto end() const { return entries_.end(); }
 
-private:
+  private:
     struct Hash {
         using is_transparent = void;
-        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
     };
     std::vector<Entry> entries_;
     std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> index_;

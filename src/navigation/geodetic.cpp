@@ -6,7 +6,7 @@ namespace qcn0 {
 
 namespace {
 
-constexpr double kSemiMajorAxis = 6378137.0;              // m
+constexpr double kSemiMajorAxis = 6378137.0;  // m
 constexpr double kEccentricitySquared = 0.0066943799901413165;
 constexpr double kOneMinusE2 = 0.9933056200098587;
 constexpr double kDegreesPerRadian = 57.29577951308232;
@@ -27,7 +27,8 @@ Geodetic ecef_to_geodetic(const Ecef& pos) {
     const double n = kSemiMajorAxis / std::sqrt(1.0 - kEccentricitySquared * sin_lat * sin_lat);
     const double cos_lat = std::cos(lat);
     // Near the poles p / cos(lat) loses all precision; there the height is measured along Z.
-    const double height = std::fabs(cos_lat) > 1e-10 ? p / cos_lat - n : std::fabs(pos.z) - n * kOneMinusE2;
+    const double height =
+        std::fabs(cos_lat) > 1e-10 ? p / cos_lat - n : std::fabs(pos.z) - n * kOneMinusE2;
     return Geodetic{lat * kDegreesPerRadian, lon * kDegreesPerRadian, height};
 }
 

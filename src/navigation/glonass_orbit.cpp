@@ -8,12 +8,12 @@ namespace qcn0 {
 
 namespace {
 
-constexpr double kGm = 3.9860044e14;                  // m^3/s^2
-constexpr double kJ2Term = 66062825163.19413;         // 1.5 * J2 * ae^2, m^2
+constexpr double kGm = 3.9860044e14;                      // m^3/s^2
+constexpr double kJ2Term = 66062825163.19413;             // 1.5 * J2 * ae^2, m^2
 constexpr double kRotationSquared = 5.3174941173225e-09;  // rad^2/s^2
-constexpr double kTwiceRotation = 1.458423e-4;        // rad/s
-constexpr double kLongestInterval = 7200.0;           // s
-constexpr double kStep = 60.0;                        // s
+constexpr double kTwiceRotation = 1.458423e-4;            // rad/s
+constexpr double kLongestInterval = 7200.0;               // s
+constexpr double kStep = 60.0;                            // s
 
 struct State {
     double x, y, z, vx, vy, vz;
@@ -64,8 +64,9 @@ inline State runge_kutta_step(const State& s, const Acceleration& extra, double 
 
 const GlonassEphemeris* select_glonass_ephemeris(std::span<const GlonassEphemeris> records,
                                                  const EpochTime& epoch) {
-    const std::size_t i = nearest_record(records.size(), julian_day_number(epoch), kGlonassSelectionWindow,
-                                         [&](std::size_t k) { return julian_day_number(records[k].epoch); });
+    const std::size_t i =
+        nearest_record(records.size(), julian_day_number(epoch), kGlonassSelectionWindow,
+                       [&](std::size_t k) { return julian_day_number(records[k].epoch); });
     return i == kNoRecord ? nullptr : &records[i];
 }
 
@@ -96,7 +97,8 @@ std::optional<Ecef> glonass_propagate_on_day(const GlonassEphemeris& r, double r
     return Ecef{s.x, s.y, s.z};
 }
 
-std::optional<Ecef> glonass_position(std::span<const GlonassEphemeris> records, const EpochTime& epoch) {
+std::optional<Ecef> glonass_position(std::span<const GlonassEphemeris> records,
+                                     const EpochTime& epoch) {
     const GlonassEphemeris* r = select_glonass_ephemeris(records, epoch);
     if (r == nullptr) return std::nullopt;
     return glonass_propagate(*r, epoch);

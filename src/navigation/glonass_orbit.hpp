@@ -23,7 +23,8 @@ const GlonassEphemeris* select_glonass_ephemeris(std::span<const GlonassEphemeri
 // the J2 term, the rotating frame and the record's constant extra acceleration. None when no
 // record is within the hour or the interval exceeds 2 hours; the stored position itself at the
 // record's own time.
-std::optional<Ecef> glonass_position(std::span<const GlonassEphemeris> records, const EpochTime& epoch);
+std::optional<Ecef> glonass_position(std::span<const GlonassEphemeris> records,
+                                     const EpochTime& epoch);
 
 // The same integration from one given record (no selection; the 2-hour limit still applies).
 std::optional<Ecef> glonass_propagate(const GlonassEphemeris& record, const EpochTime& epoch);

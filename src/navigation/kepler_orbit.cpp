@@ -8,9 +8,9 @@ namespace qcn0 {
 
 namespace {
 
-constexpr double kGm = 3.986005e14;                  // m^3/s^2
-constexpr double kEarthRotation = 7.2921151467e-5;   // rad/s
-constexpr double kWeekStartDay = 2444244.5;          // Julian date of 1980-01-06 00:00
+constexpr double kGm = 3.986005e14;                 // m^3/s^2
+constexpr double kEarthRotation = 7.2921151467e-5;  // rad/s
+constexpr double kWeekStartDay = 2444244.5;         // Julian date of 1980-01-06 00:00
 constexpr double kHalfWeek = 302400.0;
 constexpr double kWeek = 604800.0;
 constexpr int kKeplerSteps = 10;
@@ -19,8 +19,9 @@ constexpr int kKeplerSteps = 10;
 
 const KeplerEphemeris* select_kepler_ephemeris(std::span<const KeplerEphemeris> records,
                                                const EpochTime& epoch) {
-    const std::size_t i = nearest_record(records.size(), julian_day_number(epoch), kKeplerSelectionWindow,
-                                         [&](std::size_t k) { return julian_day_number(records[k].epoch); });
+    const std::size_t i =
+        nearest_record(records.size(), julian_day_number(epoch), kKeplerSelectionWindow,
+                       [&](std::size_t k) { return julian_day_number(records[k].epoch); });
     return i == kNoRecord ? nullptr : &records[i];
 }
 

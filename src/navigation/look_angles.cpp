@@ -31,7 +31,8 @@ LookAngles look_angles(const LocalFrame& f, const Ecef& sat) {
     const double up = f.cos_lat * f.cos_lon * dx + f.cos_lat * f.sin_lon * dy + f.sin_lat * dz;
     double azimuth = std::atan2(east, north) * kDegreesPerRadian;
     if (azimuth < 0.0) azimuth += 360.0;
-    const double elevation = std::atan2(up, std::sqrt(east * east + north * north)) * kDegreesPerRadian;
+    const double elevation =
+        std::atan2(up, std::sqrt(east * east + north * north)) * kDegreesPerRadian;
     return LookAngles{azimuth, elevation};
 }
 

@@ -22,8 +22,10 @@ double nav_number(std::string_view text) {
         text.copy(local, text.size());
     }
     for (std::size_t i = d; i < text.size(); ++i) {
-        if (buf[i] == 'D') buf[i] = 'E';
-        else if (buf[i] == 'd') buf[i] = 'e';
+        if (buf[i] == 'D')
+            buf[i] = 'E';
+        else if (buf[i] == 'd')
+            buf[i] = 'e';
     }
     return parse_float(std::string_view(buf, text.size())).value_or(0.0);
 }

@@ -5,10 +5,14 @@ namespace qcn0 {
 const EphemerisMap<KeplerEphemeris>* NavigationData::kepler_map(char letter) const {
     switch (letter) {
         case 'G':
-        case 'J': return &gps_ephemerides;
-        case 'E': return &galileo_ephemerides;
-        case 'C': return &beidou_ephemerides;
-        default: return nullptr;
+        case 'J':
+            return &gps_ephemerides;
+        case 'E':
+            return &galileo_ephemerides;
+        case 'C':
+            return &beidou_ephemerides;
+        default:
+            return nullptr;
     }
 }
 

@@ -14,9 +14,9 @@
 namespace qcn0 {
 
 struct NavigationData {
-    EphemerisMap<KeplerEphemeris> gps_ephemerides;      // GPS and QZSS (G.., J..)
-    EphemerisMap<KeplerEphemeris> galileo_ephemerides;  // E..
-    EphemerisMap<KeplerEphemeris> beidou_ephemerides;   // C..
+    EphemerisMap<KeplerEphemeris> gps_ephemerides;       // GPS and QZSS (G.., J..)
+    EphemerisMap<KeplerEphemeris> galileo_ephemerides;   // E..
+    EphemerisMap<KeplerEphemeris> beidou_ephemerides;    // C..
     EphemerisMap<GlonassEphemeris> glonass_ephemerides;  // R..
     // GLONASS slot as plain decimal text ("3", "17") -> frequency channel, in the order the slots
     // first appear; a later record of the same slot replaces the channel in place.

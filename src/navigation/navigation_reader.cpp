@@ -31,11 +31,11 @@ struct EpochColumns {
 };
 
 // RINEX 2: I2 number, two-digit year, then 1X,I2 per field and F5.1 seconds; orbit lines 3X.
-constexpr EpochColumns kRinex2Columns{{0, 2}, {3, 5}, {6, 8}, {9, 11}, {12, 14}, {15, 17}, {17, 22},
-                                      {22, 41, 60}, 3};
+constexpr EpochColumns kRinex2Columns{{0, 2},   {3, 5},   {6, 8},       {9, 11}, {12, 14},
+                                      {15, 17}, {17, 22}, {22, 41, 60}, 3};
 // RINEX 3: system letter, I2 number, four-digit year; orbit lines 4X.
-constexpr EpochColumns kRinex3Columns{{1, 3}, {4, 8}, {9, 11}, {12, 14}, {15, 17}, {18, 20}, {21, 23},
-                                      {23, 42, 61}, 4};
+constexpr EpochColumns kRinex3Columns{{1, 3},   {4, 8},   {9, 11},      {12, 14}, {15, 17},
+                                      {18, 20}, {21, 23}, {23, 42, 61}, 4};
 
 struct EpochLine {
     std::uint32_t number = 0;
@@ -96,7 +96,9 @@ struct SatelliteKey {
     std::string_view view() const { return {text, size}; }
 };
 
-std::string slot_text(std::uint32_t slot) { return std::to_string(slot); }
+std::string slot_text(std::uint32_t slot) {
+    return std::to_string(slot);
+}
 
 // Orbit-line fields: four 19-byte numbers from column c.
 std::array<double, 4> orbit_fields(std::string_view line, std::size_t c) {
@@ -105,7 +107,7 @@ std::array<double, 4> orbit_fields(std::string_view line, std::size_t c) {
 }
 
 class RecordReader {
-public:
+  public:
     RecordReader(const std::vector<std::string_view>& lines, NavigationData& nav)
         : lines_(lines), nav_(nav) {}
 
@@ -113,7 +115,8 @@ public:
     bool kepler(std::size_t i, char letter, Layout layout) {
         auto head = read_epoch_line(lines_[i], layout);
         if (!head) return false;
-        const std::size_t c = layout == Layout::Rinex2 ? kRinex2Columns.orbit : kRinex3Columns.orbit;
+        const std::size_t c =
+            layout == Layout::Rinex2 ? kRinex2Columns.orbit : kRinex3Columns.orbit;
         KeplerEphemeris r;
         r.system = letter;
         r.prn = head->number;
@@ -141,7 +144,8 @@ public:
     bool glonass(std::size_t i, Layout layout) {
         auto head = read_epoch_line(lines_[i], layout);
         if (!head) return false;
-        const std::size_t c = layout == Layout::Rinex2 ? kRinex2Columns.orbit : kRinex3Columns.orbit;
+        const std::size_t c =
+            layout == Layout::Rinex2 ? kRinex2Columns.orbit : kRinex3Columns.orbit;
         GlonassEphemeris r;
         r.slot = head->number;
         r.epoch = head->epoch;
@@ -159,11 +163,12 @@ public:
         const SatelliteKey key('R', r.slot);
         nav_.glonass_ephemerides.add(key.view(), r);
         // Channel 0 is also what an unreadable field gives, so only other values are recorded.
-        if (r.frequency_channel != 0) nav_.set_glonass_channel(slot_text(r.slot), r.frequency_channel);
+        if (r.frequency_channel != 0)
+            nav_.set_glonass_channel(slot_text(r.slot), r.frequency_channel);
         return true;
     }
 
-private:
+  private:
     EphemerisMap<KeplerEphemeris>& map_of(char letter) {
         if (letter == 'E') return nav_.galileo_ephemerides;
         if (letter == 'C') return nav_.beidou_ephemerides;
@@ -174,7 +179,9 @@ private:
     NavigationData& nav_;
 };
 
-bool is_kepler_letter(char c) { return c == 'G' || c == 'J' || c == 'E' || c == 'C'; }
+bool is_kepler_letter(char c) {
+    return c == 'G' || c == 'J' || c == 'E' || c == 'C';
+}
 
 // Version 2 and 3 files: records follow one another without separators; a line that cannot
 // start a record is passed over one at a time.
@@ -221,15 +228,22 @@ void read_plain_records(const std::vector<std::string_view>& lines, std::size_t 
 bool is_version3_layout(char system, std::string_view message) {
     switch (system) {
         case 'G':
-        case 'J': return message == "LNAV";
-        case 'E': return message == "INAV" || message == "FNAV";
-        case 'C': return message == "D1" || message == "D2";
-        case 'R': return message == "FDMA";
-        default: return false;
+        case 'J':
+            return message == "LNAV";
+        case 'E':
+            return message == "INAV" || message == "FNAV";
+        case 'C':
+            return message == "D1" || message == "D2";
+        case 'R':
+            return message == "FDMA";
+        default:
+            return false;
     }
 }
 
-bool starts_record(std::string_view line) { return !line.empty() && line[0] == '>'; }
+bool starts_record(std::string_view line) {
+    return !line.empty() && line[0] == '>';
+}
 
 // Version 4 files: every record starts with a "> TYPE SAT MESSAGE" line and runs to the next
 // one, so records of any length can be skipped whole.

@@ -28,7 +28,8 @@ SatelliteEphemerides find_satellite_ephemerides(const NavigationData& nav, std::
 // Keplerian satellites: the record nearest in time within 4 hours, evaluated at the epoch.
 // GLONASS: the record nearest within 1 hour, integrated to the epoch. None when there is no such
 // record (or the GLONASS interval exceeds 2 hours).
-std::optional<Ecef> satellite_position(const SatelliteEphemerides& satellite, const EpochTime& epoch);
+std::optional<Ecef> satellite_position(const SatelliteEphemerides& satellite,
+                                       const EpochTime& epoch);
 std::optional<Ecef> satellite_position(const NavigationData& nav, std::string_view id,
                                        const EpochTime& epoch);
 

@@ -17,7 +17,7 @@ namespace {
 
 // A file descriptor closed when it goes out of scope.
 class Fd {
-public:
+  public:
     Fd() = default;
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
@@ -28,7 +28,7 @@ public:
         fd_ = fd;
     }
 
-private:
+  private:
     int fd_ = -1;
 };
 
@@ -83,7 +83,8 @@ void drain(int out_fd, int err_fd, std::string& out) {
 
 }  // namespace
 
-Expected<ProcessOutput> run_process(const std::string& program, const std::vector<std::string>& arguments) {
+Expected<ProcessOutput> run_process(const std::string& program,
+                                    const std::vector<std::string>& arguments) {
     Pipe out_pipe, err_pipe;
     if (auto r = make_pipe(out_pipe); !r) return Error{r.error()};
     if (auto r = make_pipe(err_pipe); !r) return Error{r.error()};

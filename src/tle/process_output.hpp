@@ -17,6 +17,7 @@ struct ProcessOutput {
 // standard input empty; waits for it to finish. Standard output is captured whole, standard
 // error is read and dropped. An error only when the program cannot be started. Holds no state
 // and touches no interpreter, so it may run while other threads do.
-Expected<ProcessOutput> run_process(const std::string& program, const std::vector<std::string>& arguments);
+Expected<ProcessOutput> run_process(const std::string& program,
+                                    const std::vector<std::string>& arguments);
 
 }  // namespace qcn0

@@ -26,17 +26,17 @@ struct SpecialUpper {
     std::string_view to;
 };
 constexpr SpecialUpper kSpecialUpper[] = {
-    {"\xC3\x9F", "SS"},                 // sharp s
-    {"\xC4\xB1", "I"},                  // dotless i
-    {"\xC5\xBF", "S"},                  // long s
-    {"\xC5\x89", "\xCA\xBCN"},          // n preceded by apostrophe
-    {"\xC7\xB0", "J\xCC\x8C"},          // j with caron
-    {"\xE1\xBA\x96", "H\xCC\xB1"},      // h with line below
-    {"\xE1\xBA\x97", "T\xCC\x88"},      // t with diaeresis
-    {"\xE1\xBA\x98", "W\xCC\x8A"},      // w with ring above
-    {"\xE1\xBA\x99", "Y\xCC\x8A"},      // y with ring above
-    {"\xE1\xBA\x9A", "A\xCA\xBE"},      // a with right half ring
-    {"\xEF\xAC\x80", "FF"},             // ligatures ff, fi, fl, ffi, ffl, long s t, st
+    {"\xC3\x9F", "SS"},             // sharp s
+    {"\xC4\xB1", "I"},              // dotless i
+    {"\xC5\xBF", "S"},              // long s
+    {"\xC5\x89", "\xCA\xBCN"},      // n preceded by apostrophe
+    {"\xC7\xB0", "J\xCC\x8C"},      // j with caron
+    {"\xE1\xBA\x96", "H\xCC\xB1"},  // h with line below
+    {"\xE1\xBA\x97", "T\xCC\x88"},  // t with diaeresis
+    {"\xE1\xBA\x98", "W\xCC\x8A"},  // w with ring above
+    {"\xE1\xBA\x99", "Y\xCC\x8A"},  // y with ring above
+    {"\xE1\xBA\x9A", "A\xCA\xBE"},  // a with right half ring
+    {"\xEF\xAC\x80", "FF"},         // ligatures ff, fi, fl, ffi, ffl, long s t, st
     {"\xEF\xAC\x81", "FI"},
     {"\xEF\xAC\x82", "FL"},
     {"\xEF\xAC\x83", "FFI"},

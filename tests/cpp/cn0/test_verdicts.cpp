@@ -11,13 +11,15 @@ using namespace qcn0;
 
 namespace {
 
+using Systems = std::vector<std::string>;
+
 AnalysisResult with_epochs(std::size_t n) {
     AnalysisResult r;
     r.timeseries.timestamps.assign(n, "2024-03-05T00:00:00.000Z");
     return r;
 }
 
-Cn0Anomaly anomaly(const std::string& severity, std::vector<std::string> systems) {
+Cn0Anomaly anomaly(const std::string& severity, Systems systems) {
     Cn0Anomaly a;
     a.severity = severity;
     a.affected_systems = std::move(systems);
@@ -26,13 +28,13 @@ Cn0Anomaly anomaly(const std::string& severity, std::vector<std::string> systems
 
 // critical_count critical anomalies, the first naming `first_systems`.
 AnalysisResult jamming_case(std::size_t epochs, std::uint64_t critical, double mean_cn0,
-                            std::vector<std::string> first_systems) {
+                            Systems first_systems) {
     AnalysisResult r = with_epochs(epochs);
     r.summary.mean_cn0 = mean_cn0;
     r.summary.critical_count = critical;
     r.summary.anomaly_count = critical;
     for (std::uint64_t i = 0; i < critical; ++i) {
-        r.anomalies.push_back(anomaly("critical", i == 0 ? first_systems : std::vector<std::string>{"GPS"}));
+        r.anomalies.push_back(anomaly("critical", i == 0 ? first_systems : Systems{"GPS"}));
     }
     return r;
 }

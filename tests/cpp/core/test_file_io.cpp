@@ -17,7 +17,7 @@ namespace {
 
 // A fresh directory under the system's temporary folder, removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "qcn0_io_XXXXXX").string();
         char* made = ::mkdtemp(pattern.data());
@@ -35,7 +35,7 @@ public:
     }
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -81,13 +81,13 @@ TEST(FileName, LastComponentOfThePath) {
 TEST(FileName, Utf8Validity) {
     EXPECT_TRUE(is_valid_utf8(""));
     EXPECT_TRUE(is_valid_utf8("plain"));
-    EXPECT_TRUE(is_valid_utf8("\xE2\x82\xAC"));      // euro sign
-    EXPECT_TRUE(is_valid_utf8("\xF0\x9F\x98\x80"));  // four-byte form
-    EXPECT_FALSE(is_valid_utf8("\xC0\x80"));         // overlong NUL
-    EXPECT_FALSE(is_valid_utf8("\xED\xA0\x80"));     // surrogate
-    EXPECT_FALSE(is_valid_utf8("\xF4\x90\x80\x80")); // beyond U+10FFFF
-    EXPECT_FALSE(is_valid_utf8("\xE2\x82"));         // cut short
-    EXPECT_FALSE(is_valid_utf8("\x80"));             // lone continuation byte
+    EXPECT_TRUE(is_valid_utf8("\xE2\x82\xAC"));       // euro sign
+    EXPECT_TRUE(is_valid_utf8("\xF0\x9F\x98\x80"));   // four-byte form
+    EXPECT_FALSE(is_valid_utf8("\xC0\x80"));          // overlong NUL
+    EXPECT_FALSE(is_valid_utf8("\xED\xA0\x80"));      // surrogate
+    EXPECT_FALSE(is_valid_utf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
+    EXPECT_FALSE(is_valid_utf8("\xE2\x82"));          // cut short
+    EXPECT_FALSE(is_valid_utf8("\x80"));              // lone continuation byte
 }
 
 TEST(ReadFile, WholeContentAsBytes) {
@@ -136,6 +136,8 @@ TEST(Lines, SplitAtLineFeeds) {
 }
 
 TEST(Lines, BytesAbove127ReadAsQuestionMarks) {
-    EXPECT_EQ(ascii_text("25\xB0" "C \xC2\xB0"), "25?C ??");
+    EXPECT_EQ(ascii_text("25\xB0"
+                         "C \xC2\xB0"),
+              "25?C ??");
     EXPECT_EQ(ascii_text(std::string("\x7F\x80\x00", 3)), std::string("\x7F?\x00", 3));
 }

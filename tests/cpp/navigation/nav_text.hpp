@@ -14,111 +14,79 @@
 
 namespace qcn0::testing {
 
-// A line with texts placed at byte columns, blanks in between.
-class Line {
-public:
-    Line& at(std::size_t column, std::string_view text) {
-        if (s_.size() < column + text.size()) s_.resize(column + text.size(), ' ');
-        s_.replace(column, text.size(), text);
-        return *this;
-    }
-    std::string str() const { return s_ + "\n"; }
+// Writes text into a line at a byte column, padding with blanks.
+inline std::string& put(std::string& line, std::size_t column, std::string_view text) {
+    if (line.size() < column + text.size()) line.resize(column + text.size(), ' ');
+    return line.replace(column, text.size(), text);
+}
 
-private:
-    std::string s_;
-};
-
-// A header line: the value in columns 0..59, then the label.
 inline std::string header_line(std::string_view value, std::string_view label) {
-    return Line().at(0, value).at(60, label).str();
+    std::string line;
+    put(put(line, 0, value), 60, label);
+    return line + "\n";
 }
 
-// "RINEX VERSION / TYPE" with the version as F9.2 and the file type letter in column 20.
-inline std::string version_line(std::string_view version, char type, std::string_view rest = "") {
-    std::string value(9 - std::min<std::size_t>(9, version.size()), ' ');
-    value += version;
-    return Line().at(0, value).at(20, std::string(1, type)).at(21, rest).at(60, "RINEX VERSION / TYPE").str();
+// "RINEX VERSION / TYPE": version right-aligned in columns 0..8, file type letter in column 20.
+inline std::string version_line(std::string_view version, char type) {
+    std::string line;
+    put(put(line, 9 - version.size(), version), 20, std::string(1, type));
+    return header_line(line, "RINEX VERSION / TYPE");
 }
 
-inline std::string end_of_header() { return header_line("", "END OF HEADER"); }
+inline std::string end_of_header() {
+    return header_line("", "END OF HEADER");
+}
 
-// A number as RINEX writes it: 19 columns, twelve decimals, E (or D) exponent.
+// A number as RINEX writes it: 19 columns, twelve decimals, E or D exponent.
 inline std::string num(double v, char exponent = 'E') {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%19.12E", v);
     std::string s(buf);
-    if (exponent != 'E') {
-        for (char& c : s) {
-            if (c == 'E') c = exponent;
-        }
-    }
+    s[s.find('E')] = exponent;
     return s;
 }
 
-struct Calendar {
-    int year, month, day, hour, minute;
-    double second;
-};
-
-// RINEX 3 epoch line: "G01 2024 01 02 03 04 05" and three clock values from column 23.
-inline std::string v3_epoch_line(std::string_view satellite, const Calendar& t, double c1, double c2,
-                                 double c3, char exponent = 'E') {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.3s %04d %02d %02d %02d %02d %02d", std::string(satellite).c_str(), t.year,
-                  t.month, t.day, t.hour, t.minute, static_cast<int>(t.second));
-    return Line()
-        .at(0, buf)
-        .at(23, num(c1, exponent))
-        .at(42, num(c2, exponent))
-        .at(61, num(c3, exponent))
-        .str();
+// An epoch line: `head` (identifier and time) and three numbers from column `first`.
+inline std::string epoch_line(const std::string& head, std::size_t first,
+                              const std::vector<double>& clock, char exponent = 'E') {
+    std::string line = head;
+    for (std::size_t k = 0; k < 3; ++k) put(line, first + 19 * k, num(clock[k], exponent));
+    return line + "\n";
 }
 
-// RINEX 2 epoch line: I2 number, two-digit year, F5.1 second, three clock values from column 22.
-inline std::string v2_epoch_line(int number, const Calendar& t, double c1, double c2, double c3,
-                                 char exponent = 'D') {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%2d %02d %2d %2d %2d %2d%5.1f", number, t.year % 100, t.month, t.day, t.hour,
-                  t.minute, t.second);
-    return Line()
-        .at(0, buf)
-        .at(22, num(c1, exponent))
-        .at(41, num(c2, exponent))
-        .at(60, num(c3, exponent))
-        .str();
-}
-
-// An orbit line: up to four numbers from `first_column` (4 in RINEX 3, 3 in RINEX 2).
-inline std::string orbit_line(std::size_t first_column, const std::vector<double>& values, char exponent = 'E') {
-    Line line;
-    line.at(0, std::string(first_column, ' '));
-    for (std::size_t k = 0; k < values.size(); ++k) line.at(first_column + 19 * k, num(values[k], exponent));
-    return line.str();
-}
-
-// Orbit lines 1..n holding the values start, start+1, ... so every field is recognisable.
-inline std::string numbered_orbit_lines(std::size_t first_column, int lines, double start, char exponent = 'E') {
+// Orbit lines of up to four numbers each from column `first` (4 in RINEX 3, 3 in RINEX 2).
+inline std::string orbit_lines(std::size_t first, const std::vector<std::vector<double>>& lines,
+                               char exponent = 'E') {
     std::string out;
-    for (int l = 0; l < lines; ++l) {
-        std::vector<double> v;
-        for (int k = 0; k < 4; ++k) v.push_back(start + 4 * l + k);
-        out += orbit_line(first_column, v, exponent);
+    for (const auto& values : lines) {
+        std::string line(first, ' ');
+        for (std::size_t k = 0; k < values.size(); ++k)
+            put(line, first + 19 * k, num(values[k], exponent));
+        out += line + "\n";
     }
     return out;
 }
 
-// A RINEX 3 Keplerian record whose clock values are 0.1, 0.2, 0.3 and whose orbit fields hold
-// 1, 2, 3, ... 28 in reading order.
-inline std::string v3_kepler_record(std::string_view satellite, const Calendar& t) {
-    return v3_epoch_line(satellite, t, 0.1, 0.2, 0.3) + numbered_orbit_lines(4, 7, 1.0);
+// Seven orbit lines holding start, start + 1, ... so that every field is recognisable.
+inline std::string numbered_orbit(std::size_t first, double start, char exponent = 'E') {
+    std::vector<std::vector<double>> lines(7);
+    for (int l = 0; l < 7; ++l)
+        lines[l] = {start + 4 * l, start + 4 * l + 1, start + 4 * l + 2, start + 4 * l + 3};
+    return orbit_lines(first, lines, exponent);
 }
 
-// A RINEX 3 GLONASS record: position, velocity, acceleration in km, km/s, km/s^2 and the
-// frequency channel in orbit line 2 field 4.
-inline std::string v3_glonass_record(std::string_view satellite, const Calendar& t, double x, double y,
-                                     double z, int channel) {
-    return v3_epoch_line(satellite, t, 1e-5, 2e-12, 86400.0) + orbit_line(4, {x, 1.5, 1e-9, 0.0}) +
-           orbit_line(4, {y, -2.5, 2e-9, static_cast<double>(channel)}) + orbit_line(4, {z, 3.5, -3e-9, 0.0});
+// RINEX 3 records at `time` ("2024 01 07 00 00 00"); Keplerian clock values 0.1, 0.2, 0.3 and
+// orbit fields 1, 2, ... 28; GLONASS position in km with fixed velocity and acceleration.
+inline std::string v3_kepler_record(std::string_view sat,
+                                    std::string_view time = "2024 01 02 03 04 05") {
+    return epoch_line(std::string(sat) + " " + std::string(time), 23, {0.1, 0.2, 0.3}) +
+           numbered_orbit(4, 1.0);
+}
+inline std::string v3_glonass_record(std::string_view sat, double x, double y, double z,
+                                     int channel, std::string_view time = "2024 01 02 03 04 05") {
+    return epoch_line(std::string(sat) + " " + std::string(time), 23, {1e-5, 2e-12, 86400.0}) +
+           orbit_lines(
+               4, {{x, 1.5, 1e-9, 0.0}, {y, -2.5, 2e-9, double(channel)}, {z, 3.5, -3e-9, 0.0}});
 }
 
 // Folder of the real data files; empty when it is absent (as on a user's machine).
@@ -136,6 +104,6 @@ inline std::string read_bytes(const std::string& path) {
 
 }  // namespace qcn0::testing
 
-#define QCN0_REQUIRE_DATA(dir)                                                                 \
-    const std::string dir = ::qcn0::testing::data_dir();                                       \
+#define QCN0_REQUIRE_DATA(dir)                           \
+    const std::string dir = ::qcn0::testing::data_dir(); \
     if (dir.empty()) GTEST_SKIP() << "real data folder " QCN0_DATA_DIR " is absent; skipped"

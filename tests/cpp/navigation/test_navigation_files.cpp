@@ -81,7 +81,8 @@ Tally tally_rinex2(const std::string& text, char letter) {
 // RINEX 4: the "> EPH" lines of the messages laid out as in version 3.
 Tally tally_rinex4(const std::string& text) {
     Tally t;
-    static const std::set<std::string> kept = {"G LNAV", "J LNAV", "E INAV", "E FNAV", "C D1", "C D2", "R FDMA"};
+    static const std::set<std::string> kept = {"G LNAV", "J LNAV", "E INAV", "E FNAV",
+                                               "C D1",   "C D2",   "R FDMA"};
     for (const auto& line : body_lines(text)) {
         char sat[8], message[8];
         if (std::sscanf(line.c_str(), "> EPH %3s %7s", sat, message) != 2) continue;
@@ -165,7 +166,8 @@ TEST_P(NavigationFile, SatellitesAndRecordsPerSystem) {
     const std::string path = dir + "/" + f.name;
     const std::string name = f.name;
     const std::string text = name.ends_with(".gz") ? gunzip(path) : read_bytes(path);
-    if (name.ends_with(".gz") && text.empty()) GTEST_SKIP() << "gzip is not available to decompress " << name;
+    if (name.ends_with(".gz") && text.empty())
+        GTEST_SKIP() << "gzip is not available to decompress " << name;
     ASSERT_FALSE(text.empty()) << path;
 
     auto parsed = parse_navigation(text);

@@ -63,7 +63,7 @@ using geph2pos_fn = void (*)(gtime_t, const geph_t*, double*, double*, double*);
 }  // namespace rtk
 
 class Rtklib {
-public:
+  public:
     Rtklib() {
         // Lazy binding: the library expects its program to define the message callbacks
         // showmsg, settspan and settime, which the position functions never call.
@@ -81,7 +81,8 @@ public:
         satno = reinterpret_cast<rtk::satno_fn>(dlsym(handle_, "satno"));
         eph2pos = reinterpret_cast<rtk::eph2pos_fn>(dlsym(handle_, "eph2pos"));
         geph2pos = reinterpret_cast<rtk::geph2pos_fn>(dlsym(handle_, "geph2pos"));
-        if (!epoch2time || !gpst2time || !satno || !eph2pos || !geph2pos) reason_ = "RTKLIB lacks a needed function";
+        if (!epoch2time || !gpst2time || !satno || !eph2pos || !geph2pos)
+            reason_ = "RTKLIB lacks a needed function";
     }
     ~Rtklib() {
         if (handle_ != nullptr) dlclose(handle_);
@@ -93,7 +94,8 @@ public:
     const std::string& reason() const { return reason_; }
 
     rtk::gtime_t time_of(const EpochTime& t) const {
-        const double ep[6] = {double(t.year), double(t.month), double(t.day), double(t.hour), double(t.minute), t.second};
+        const double ep[6] = {double(t.year), double(t.month),  double(t.day),
+                              double(t.hour), double(t.minute), t.second};
         return epoch2time(ep);
     }
 
@@ -103,7 +105,7 @@ public:
     rtk::eph2pos_fn eph2pos = nullptr;
     rtk::geph2pos_fn geph2pos = nullptr;
 
-private:
+  private:
     void* handle_ = nullptr;
     std::string reason_;
 };
@@ -119,14 +121,25 @@ EpochTime grid_instant(const EpochTime& day, long k) {
     return EpochTime{day.year, day.month, day.day, 0, 0, static_cast<double>(k) * kGrid};
 }
 
-double seconds_of_day(const EpochTime& t) { return t.hour * 3600.0 + t.minute * 60.0 + t.second; }
+double seconds_of_day(const EpochTime& t) {
+    return t.hour * 3600.0 + t.minute * 60.0 + t.second;
+}
 
 const char* const kFiles[] = {
-    "matrtklib_20240624_static_base.nav", "matrtklib_20230711_base.nav",        "SEPT2650.21P",
-    "CORD00ARG_R_20240920000_01D_MN.rnx", "HERT00GBR_R_20240920000_01D_GN.rnx", "ELKO00USA_R_20182100000_01D_MN.rnx",
-    "BRDC00IGS_R_20230010000_01D_MN.rnx", "brdc0010.21n",                       "brdc1180.21n",
-    "KMS300DNK_R_20221591000_01H_MN.rnx", "ESBC00DNK_R_20201770000_01D_MN.rnx", "NYA100NOR_S_20241240000_01D_GN.rnx",
-    "AMEL00NLD_R_20210010000_01D_MN.rnx", "amel0010.21g",
+    "matrtklib_20240624_static_base.nav",
+    "matrtklib_20230711_base.nav",
+    "SEPT2650.21P",
+    "CORD00ARG_R_20240920000_01D_MN.rnx",
+    "HERT00GBR_R_20240920000_01D_GN.rnx",
+    "ELKO00USA_R_20182100000_01D_MN.rnx",
+    "BRDC00IGS_R_20230010000_01D_MN.rnx",
+    "brdc0010.21n",
+    "brdc1180.21n",
+    "KMS300DNK_R_20221591000_01H_MN.rnx",
+    "ESBC00DNK_R_20201770000_01D_MN.rnx",
+    "NYA100NOR_S_20241240000_01D_GN.rnx",
+    "AMEL00NLD_R_20210010000_01D_MN.rnx",
+    "amel0010.21g",
 };
 
 }  // namespace
@@ -135,7 +148,8 @@ TEST(RtklibCrossCheck, GpsQzssAndGlonassPositionsAgreeWithinOneCentimetre) {
     QCN0_REQUIRE_DATA(dir);
     Rtklib rtklib;
     if (!rtklib.ready()) {
-        GTEST_SKIP() << "RTKLIB is not available (install Debian's librtklib-dev or librtklib1): " << rtklib.reason();
+        GTEST_SKIP() << "RTKLIB is not available (install Debian's librtklib-dev or librtklib1): "
+                     << rtklib.reason();
     }
     double worst_kepler = 0.0, worst_glonass = 0.0;
     std::size_t kepler_count = 0, glonass_count = 0;
@@ -146,14 +160,16 @@ TEST(RtklibCrossCheck, GpsQzssAndGlonassPositionsAgreeWithinOneCentimetre) {
         for (const auto& sat : nav->gps_ephemerides) {
             for (const KeplerEphemeris& r : sat.records) {
                 rtk::eph_t eph{};
-                eph.sat = rtklib.satno(r.system == 'J' ? rtk::SYS_QZS : rtk::SYS_GPS, static_cast<int>(r.prn));
+                eph.sat = rtklib.satno(r.system == 'J' ? rtk::SYS_QZS : rtk::SYS_GPS,
+                                       static_cast<int>(r.prn));
                 eph.week = r.week;
                 eph.toe = rtklib.gpst2time(r.week, r.toe);
                 eph.toc = rtklib.time_of(r.epoch);
                 eph.A = r.sqrt_a * r.sqrt_a;
                 eph.e = r.e, eph.i0 = r.i0, eph.OMG0 = r.omega0, eph.omg = r.omega, eph.M0 = r.m0;
                 eph.deln = r.delta_n, eph.OMGd = r.omega_dot, eph.idot = r.idot;
-                eph.crc = r.crc, eph.crs = r.crs, eph.cuc = r.cuc, eph.cus = r.cus, eph.cic = r.cic, eph.cis = r.cis;
+                eph.crc = r.crc, eph.crs = r.crs, eph.cuc = r.cuc, eph.cus = r.cus, eph.cic = r.cic,
+                eph.cis = r.cis;
                 eph.toes = r.toe, eph.f0 = r.af0, eph.f1 = r.af1, eph.f2 = r.af2;
                 // Every grid instant of the record's 4-hour validity window on either side.
                 const double toc = seconds_of_day(r.epoch);
@@ -166,7 +182,8 @@ TEST(RtklibCrossCheck, GpsQzssAndGlonassPositionsAgreeWithinOneCentimetre) {
                     rtklib.eph2pos(rtklib.time_of(t), &eph, rs, dts, &var);
                     const double d = std::hypot(ours.x - rs[0], ours.y - rs[1], ours.z - rs[2]);
                     worst_kepler = std::max(worst_kepler, d);
-                    EXPECT_LT(d, 0.01) << name << " " << sat.id << " at " << format_epoch_timestamp(t);
+                    EXPECT_LT(d, 0.01)
+                        << name << " " << sat.id << " at " << format_epoch_timestamp(t);
                     ++kepler_count;
                 }
             }
@@ -195,7 +212,8 @@ TEST(RtklibCrossCheck, GpsQzssAndGlonassPositionsAgreeWithinOneCentimetre) {
                     rtklib.geph2pos(rtklib.time_of(t), &geph, rs, dts, &var);
                     const double d = std::hypot(ours->x - rs[0], ours->y - rs[1], ours->z - rs[2]);
                     worst_glonass = std::max(worst_glonass, d);
-                    EXPECT_LT(d, 0.01) << name << " " << sat.id << " at " << format_epoch_timestamp(t);
+                    EXPECT_LT(d, 0.01)
+                        << name << " " << sat.id << " at " << format_epoch_timestamp(t);
                     ++glonass_count;
                 }
             }
@@ -203,7 +221,9 @@ TEST(RtklibCrossCheck, GpsQzssAndGlonassPositionsAgreeWithinOneCentimetre) {
     }
     EXPECT_GT(kepler_count, 50000u);
     EXPECT_GT(glonass_count, 3000u);
-    std::printf("RTKLIB cross-check: %zu GPS/QZSS positions, largest difference %.3g m; %zu GLONASS positions, "
-                "largest difference %.3g m\n",
-                kepler_count, worst_kepler, glonass_count, worst_glonass);
+    std::printf(
+        "RTKLIB cross-check: %zu GPS/QZSS positions, largest difference %.3g m; %zu GLONASS "
+        "positions, "
+        "largest difference %.3g m\n",
+        kepler_count, worst_kepler, glonass_count, worst_glonass);
 }

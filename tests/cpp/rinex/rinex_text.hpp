@@ -32,7 +32,9 @@ inline std::string version_line(std::string_view version) {
     return header_line(value, "RINEX VERSION / TYPE");
 }
 
-inline std::string end_of_header() { return header_line("", "END OF HEADER"); }
+inline std::string end_of_header() {
+    return header_line("", "END OF HEADER");
+}
 
 // "SYS / # / OBS TYPES": system letter in column 0, count in 3..6, codes of 4 columns from
 // column 6, 13 to a line; further codes go on continuation lines with a blank system column.
@@ -46,7 +48,8 @@ inline std::string v3_obs_types(char system, const std::vector<std::string>& cod
             std::snprintf(head, sizeof head, "      ");
         }
         std::string value = head;
-        for (std::size_t k = first; k < codes.size() && k < first + 13; ++k) value += " " + codes[k];
+        for (std::size_t k = first; k < codes.size() && k < first + 13; ++k)
+            value += " " + codes[k];
         out += header_line(value, "SYS / # / OBS TYPES");
         if (codes.empty()) break;
     }
@@ -149,7 +152,8 @@ inline RinexObsData read_ok(std::string_view text, std::string_view name = "test
 inline std::vector<std::string> satellites_in(const RinexObsData& obs, std::size_t epoch) {
     std::vector<std::string> out;
     if (epoch >= obs.epochs.size()) return out;
-    for (const auto& s : obs.satellites_of(obs.epochs[epoch])) out.push_back(obs.satellites[s.satellite]);
+    for (const auto& s : obs.satellites_of(obs.epochs[epoch]))
+        out.push_back(obs.satellites[s.satellite]);
     return out;
 }
 

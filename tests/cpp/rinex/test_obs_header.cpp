@@ -25,7 +25,8 @@ std::string v3_file(const std::string& extra_header, const std::string& end = en
 
 TEST(ObsHeader, EndOfHeaderLabelIsTrimmedAndFoundByContainment) {
     // Blanks between column 60 and the label, and text around it, still end the header.
-    for (const char* label : {"END OF HEADER", "      END OF HEADER", "END OF HEADER   ", "xxEND OF HEADERxx"}) {
+    for (const char* label :
+         {"END OF HEADER", "      END OF HEADER", "END OF HEADER   ", "xxEND OF HEADERxx"}) {
         auto obs = read_ok(v3_file("", header_line("", label)));
         EXPECT_EQ(obs.epochs.size(), 1u) << label;
     }
@@ -74,10 +75,11 @@ TEST(ObsHeader, HeaderEndsAtTheFirstEndLabel) {
 }
 
 TEST(ObsHeader, TextFields) {
-    std::string header = header_line("  MY STATION  ", "MARKER NAME") +
-                         header_line("5243K50210          TRIMBLE NETR9       5.45", "REC # / TYPE / VERS") +
-                         header_line("12345               TRM59800.00     NONE", "ANT # / TYPE") +
-                         header_line("    30.000", "INTERVAL");
+    std::string header =
+        header_line("  MY STATION  ", "MARKER NAME") +
+        header_line("5243K50210          TRIMBLE NETR9       5.45", "REC # / TYPE / VERS") +
+        header_line("12345               TRM59800.00     NONE", "ANT # / TYPE") +
+        header_line("    30.000", "INTERVAL");
     auto obs = read_ok(v3_file(header));
     EXPECT_DOUBLE_EQ(obs.version, 3.04);
     EXPECT_EQ(obs.marker_name, "MY STATION");
@@ -115,7 +117,8 @@ TEST(ObsHeader, LaterLinesOverwriteAndBadNumbersKeepTheValue) {
 }
 
 TEST(ObsHeader, ApproxPosition) {
-    auto three = read_ok(v3_file(header_line("  4199885.7119   164693.9085  4781345.1225", "APPROX POSITION XYZ")));
+    auto three = read_ok(
+        v3_file(header_line("  4199885.7119   164693.9085  4781345.1225", "APPROX POSITION XYZ")));
     ASSERT_TRUE(three.approx_position.has_value());
     EXPECT_DOUBLE_EQ((*three.approx_position)[0], 4199885.7119);
     EXPECT_DOUBLE_EQ((*three.approx_position)[1], 164693.9085);
@@ -157,11 +160,10 @@ TEST(ObsHeader, Version3CodeListsWithContinuation) {
 }
 
 TEST(ObsHeader, Version3CodeListPieces) {
-    // The count column is not used, short pieces and pieces not starting with a letter are
-    // dropped, a line before any system line is ignored, and a later line of a system adds to
-    // its list.
+    // The count column is not used, pieces not starting with a letter are dropped, a line
+    // before any system line is ignored, and a later line of a system adds to its list.
     std::string header = header_line("       C9X", "SYS / # / OBS TYPES") +
-                         header_line("G   99 C1C 12 L1 1C5 S1C", "SYS / # / OBS TYPES") +
+                         header_line("G   99 C1C 12 1C5 S1C", "SYS / # / OBS TYPES") +
                          header_line("R    1 C1C", "SYS / # / OBS TYPES") +
                          header_line("*      S1P", "SYS / # / OBS TYPES") +
                          header_line("G    1 S2W", "SYS / # / OBS TYPES") +
@@ -171,16 +173,24 @@ TEST(ObsHeader, Version3CodeListPieces) {
     EXPECT_EQ(obs_types(obs, 'R'), (std::vector<std::string>{"C1C", "S1P"}));
     EXPECT_EQ(obs.obs_types.size(), 2u);
     // Codes lie in columns 6..60: a code written across column 60 is cut there.
-    std::string cut = std::string("J    2 C1C") + std::string(47, ' ') + "S1CXSYS / # / OBS TYPES\n";
+    std::string cut =
+        std::string("J    2 C1C") + std::string(47, ' ') + "S1CXSYS / # / OBS TYPES\n";
     auto j = read_ok(version_line("3.04") + cut + end_of_header());
     EXPECT_EQ(obs_types(j, 'J'), (std::vector<std::string>{"C1C", "S1C"}));
 }
 
+TEST(ObsHeader, Version3CodeListKeepsOnlyPiecesOfThreeCharacters) {
+    // A code of the list is three characters long; shorter pieces are not codes.
+    auto obs = read_ok(version_line("3.04") +
+                       header_line("G    4 C1C L1 X S1C", "SYS / # / OBS TYPES") + end_of_header());
+    EXPECT_EQ(obs_types(obs, 'G'), (std::vector<std::string>{"C1C", "S1C"}));
+}
+
 TEST(ObsHeader, Version2CodeListOverTwoLinesWithConversion) {
-    std::vector<std::string> written = {"C1", "L1", "L2", "P2", "C2", "S1", "S2", "D1", "D2",
-                                        "P1", "C5", "L5", "S5", "C7", "L2C"};
+    std::vector<std::string> written = {"C1", "L1", "L2", "P2", "C2", "S1", "S2", "D1",
+                                        "D2", "P1", "C5", "L5", "S5", "C7", "L2C"};
     std::vector<std::string> stored = {"C1C", "L1C", "L2C", "C2P", "C2C", "S1C", "S2C", "D1",
-                                       "D2",  "C1P", "C5Q", "L5Q", "S5Q", "C7", "L2C"};
+                                       "D2",  "C1P", "C5Q", "L5Q", "S5Q", "C7",  "L2C"};
     std::string header = v2_obs_types(written);
     ASSERT_EQ(std::count(header.begin(), header.end(), '\n'), 2);
     auto obs = read_ok(version_line("2.11") + header + end_of_header());
@@ -198,9 +208,12 @@ TEST(ObsHeader, Version2CodeListDropsCountsAndSinglePieces) {
 
 TEST(ObsHeader, GlonassSlots) {
     std::string header =
-        header_line(" 24 R01  1 R02 -4 R03  5 R04  6 R05  1 R06 -4 R07  5 R08  6", "GLONASS SLOT / FRQ #") +
-        header_line("    R09 -2 R10 -5 R11  0 R12 -1 R13 -2 R14 -7 R15  0 R16 -1", "GLONASS SLOT / FRQ #") +
-        header_line("    R17  4 R18 -3 R19  3 R20  2 R21  4 R22 -3 R23  3 R24  2", "GLONASS SLOT / FRQ #") +
+        header_line(" 24 R01  1 R02 -4 R03  5 R04  6 R05  1 R06 -4 R07  5 R08  6",
+                    "GLONASS SLOT / FRQ #") +
+        header_line("    R09 -2 R10 -5 R11  0 R12 -1 R13 -2 R14 -7 R15  0 R16 -1",
+                    "GLONASS SLOT / FRQ #") +
+        header_line("    R17  4 R18 -3 R19  3 R20  2 R21  4 R22 -3 R23  3 R24  2",
+                    "GLONASS SLOT / FRQ #") +
         header_line(" C1C    0.000 C1P    0.000 C2C    0.000 C2P    0.000", "GLONASS COD/PHS/BIS");
     auto obs = read_ok(v3_file(header));
     ASSERT_EQ(obs.glonass_slots.size(), 24u);
@@ -220,9 +233,8 @@ TEST(ObsHeader, GlonassSlots) {
 TEST(ObsHeader, GlonassSlotPiecesThatDoNotPair) {
     // "R1" is too short, "R05 x" has no channel (the walk moves on by one piece), a repeated slot
     // replaces its channel, and the last piece has no partner.
-    std::string header =
-        header_line("  4 R1 3 R05 x R06 +2 R06 -3 R07", "GLONASS SLOT / FRQ #") +
-        header_line("R08 1 Rx9 2", "GLONASS COD/PHS/BIS");
+    std::string header = header_line("  4 R1 3 R05 x R06 +2 R06 -3 R07", "GLONASS SLOT / FRQ #") +
+                         header_line("R08 1 Rx9 2", "GLONASS COD/PHS/BIS");
     auto obs = read_ok(v3_file(header));
     std::vector<std::pair<std::string, std::int32_t>> expected = {{"6", -3}, {"8", 1}};
     EXPECT_EQ(obs.glonass_slots, expected);
@@ -253,7 +265,8 @@ TEST(ObsHeader, LabelsAreTestedInOrder) {
     // A label holding two known texts acts on the first of the list: version before marker
     // name, and "SYS / # / OBS TYPES" never reads as a RINEX 2 list.
     auto obs = read_ok(header_line("     3.04  SITE", "RINEX VERSION MARKER NAME") +
-                       v3_obs_types('G', {"S1C"}) + end_of_header(), "f.obs");
+                           v3_obs_types('G', {"S1C"}) + end_of_header(),
+                       "f.obs");
     EXPECT_DOUBLE_EQ(obs.version, 3.04);
     EXPECT_EQ(obs.marker_name, "f.obs");
     EXPECT_EQ(obs.obs_types.size(), 1u);
@@ -261,7 +274,9 @@ TEST(ObsHeader, LabelsAreTestedInOrder) {
 
 TEST(ObsHeader, NonAsciiBytesCountAsOneColumnAndReadAsQuestionMarks) {
     // A degree sign in UTF-8 is two bytes: both become '?', and the label stays at byte 60.
-    std::string marker = "PIER\xC2\xB0" "1";
+    std::string marker =
+        "PIER\xC2\xB0"
+        "1";
     std::string header = header_line("comment \xB0 with a degree byte", "COMMENT") +
                          header_line(marker, "MARKER NAME") +
                          header_line(std::string(20, ' ') + "RCV\xB0", "REC # / TYPE / VERS");

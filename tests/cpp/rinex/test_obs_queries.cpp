@@ -25,7 +25,8 @@ std::string sat(std::string_view id, std::initializer_list<std::optional<double>
     return v3_sat(id, fields);
 }
 
-std::map<std::string, std::string> as_map(const std::vector<std::pair<std::string, std::string>>& items) {
+std::map<std::string, std::string> as_map(
+    const std::vector<std::pair<std::string, std::string>>& items) {
     std::map<std::string, std::string> out;
     for (const auto& [k, v] : items) {
         EXPECT_TRUE(out.emplace(k, v).second) << "key twice: " << k;
@@ -45,8 +46,8 @@ const SatelliteSnrStats* stats_of(const std::vector<SatelliteSnrStats>& all, std
 TEST(ObsQueries, SatellitesBySystemInOrderOfFirstAppearance) {
     std::string text = header3() + v3_epoch(2024, 1, 1, 0, 0, 0.0, 0, 4) + sat("G05", {2e7}) +
                        sat("R07", {2e7}) + sat("G02", {2e7}) + sat("E11", {std::nullopt}) +
-                       v3_epoch(2024, 1, 1, 0, 0, 1.0, 0, 4) + sat("E11", {45.0}) + sat("G01", {2e7}) +
-                       sat("G05", {2e7}) + sat("   ", {2e7});
+                       v3_epoch(2024, 1, 1, 0, 0, 1.0, 0, 4) + sat("E11", {45.0}) +
+                       sat("G01", {2e7}) + sat("G05", {2e7}) + sat("   ", {2e7});
     auto obs = read_ok(text);
     auto groups = satellites_by_system(obs);
     ASSERT_EQ(groups.size(), 3u);
@@ -63,8 +64,8 @@ TEST(ObsQueries, SatellitesBySystemInOrderOfFirstAppearance) {
 
 TEST(ObsQueries, Version2SystemsComeFromTheIdentifier) {
     std::string text = version_line("2.11") + v2_obs_types({"C1", "S1"}) + end_of_header() +
-                       v2_epoch(21, 1, 1, 0, 0, 0.0, 0, {"E05", " 3", "R10"}) + v2_record({2e7, 40.0}) +
-                       v2_record({2e7, 41.0}) + v2_record({2e7, 42.0});
+                       v2_epoch(21, 1, 1, 0, 0, 0.0, 0, {"E05", " 3", "R10"}) +
+                       v2_record({2e7, 40.0}) + v2_record({2e7, 41.0}) + v2_record({2e7, 42.0});
     auto obs = read_ok(text);
     auto groups = satellites_by_system(obs);
     ASSERT_EQ(groups.size(), 3u);
@@ -82,15 +83,16 @@ TEST(ObsQueries, SnrAvailabilityPerCodeList) {
     std::vector<std::pair<char, bool>> expected = {{'G', true}, {'R', false}, {'E', true}};
     EXPECT_EQ(snr_availability(obs), expected);
     // A lower-case s is not a signal-strength code.
-    auto lower = read_ok(version_line("3.04") + v3_obs_types('C', {"s2I", "C2I"}) + end_of_header());
+    auto lower =
+        read_ok(version_line("3.04") + v3_obs_types('C', {"s2I", "C2I"}) + end_of_header());
     EXPECT_EQ(snr_availability(lower), (std::vector<std::pair<char, bool>>{{'C', false}}));
 }
 
 TEST(ObsQueries, SnrStatsPoolCodesAndKeepOnlyValuesStrictlyBetween0And100) {
     std::string text = header3() + v3_epoch(2024, 1, 1, 0, 0, 0.0, 0, 3) +
-                       sat("G01", {2e7, 45.0, 120.0}) + sat("G02", {2e7, 0.0, 0.0}) + sat("E03", {100.0}) +
-                       v3_epoch(2024, 1, 1, 0, 0, 1.0, 0, 3) + sat("G01", {2e7, -5.0, 47.0}) +
-                       sat("E03", {99.5}) + sat("R04", {2e7, 1.0}) +
+                       sat("G01", {2e7, 45.0, 120.0}) + sat("G02", {2e7, 0.0, 0.0}) +
+                       sat("E03", {100.0}) + v3_epoch(2024, 1, 1, 0, 0, 1.0, 0, 3) +
+                       sat("G01", {2e7, -5.0, 47.0}) + sat("E03", {99.5}) + sat("R04", {2e7, 1.0}) +
                        v3_epoch(2024, 1, 1, 0, 0, 2.0, 0, 1) + "G01" + v3_field(2e7) +
                        "           nan  " + "      0.001   \n";
     auto obs = read_ok(text);
@@ -111,7 +113,8 @@ TEST(ObsQueries, SnrStatsPoolCodesAndKeepOnlyValuesStrictlyBetween0And100) {
 }
 
 TEST(ObsQueries, SnrStatsWithoutValidValuesHaveMeanZero) {
-    std::string text = header3() + v3_epoch(2024, 1, 1, 0, 0, 0.0, 0, 1) + sat("G01", {2e7, 150.0, -1.0});
+    std::string text =
+        header3() + v3_epoch(2024, 1, 1, 0, 0, 0.0, 0, 1) + sat("G01", {2e7, 150.0, -1.0});
     auto stats = snr_stats_by_satellite(read_ok(text));
     ASSERT_EQ(stats.size(), 1u);
     EXPECT_EQ(stats[0].obs_count, 2.0);
@@ -122,7 +125,8 @@ TEST(ObsQueries, SnrStatsWithoutValidValuesHaveMeanZero) {
 TEST(ObsQueries, SnrStatsCountEveryEpochAndCode) {
     std::string text = header3();
     for (int k = 0; k < 100; ++k) {
-        text += v3_epoch(2024, 1, 1, 0, k / 60, k % 60, 0, 1) + sat("G07", {2e7, 40.0 + k % 2, 30.0});
+        text +=
+            v3_epoch(2024, 1, 1, 0, k / 60, k % 60, 0, 1) + sat("G07", {2e7, 40.0 + k % 2, 30.0});
     }
     auto obs = read_ok(text);
     ASSERT_EQ(obs.epochs.size(), 100u);
@@ -138,21 +142,11 @@ TEST(ObsQueries, DebugInfo) {
                        sat("R07", {2e7}) + sat("G02", {2e7});
     auto info = as_map(debug_info(read_ok(text)));
     std::map<std::string, std::string> expected = {
-        {"version", "3.04"},
-        {"num_epochs", "1"},
-        {"num_satellites", "3"},
-        {"G_satellites", "2"},
-        {"G_sat_list", "G05,G02"},
-        {"R_satellites", "1"},
-        {"R_sat_list", "R07"},
-        {"G_obs_types_count", "3"},
-        {"G_obs_types", "C1C,S1C,S2W"},
-        {"G_snr_types", "S1C,S2W"},
-        {"R_obs_types_count", "2"},
-        {"R_obs_types", "C1C,L1C"},
-        {"R_snr_types", ""},
-        {"E_obs_types_count", "1"},
-        {"E_obs_types", "S1X"},
+        {"version", "3.04"},        {"num_epochs", "1"},        {"num_satellites", "3"},
+        {"G_satellites", "2"},      {"G_sat_list", "G05,G02"},  {"R_satellites", "1"},
+        {"R_sat_list", "R07"},      {"G_obs_types_count", "3"}, {"G_obs_types", "C1C,S1C,S2W"},
+        {"G_snr_types", "S1C,S2W"}, {"R_obs_types_count", "2"}, {"R_obs_types", "C1C,L1C"},
+        {"R_snr_types", ""},        {"E_obs_types_count", "1"}, {"E_obs_types", "S1X"},
         {"E_snr_types", "S1X"},
     };
     EXPECT_EQ(info, expected);
@@ -178,5 +172,6 @@ TEST(ObsQueries, TextFormRoundsTheVersionToTwoDecimals) {
               "RinexObsData(version=3.04,");  // 3.045 is held as 3.04499...
     EXPECT_EQ(describe(read_ok(version_line("3.046") + end_of_header())).substr(0, 26),
               "RinexObsData(version=3.05,");
-    EXPECT_EQ(describe(read_ok(end_of_header())), "RinexObsData(version=0.00, epochs=0, satellites=0)");
+    EXPECT_EQ(describe(read_ok(end_of_header())),
+              "RinexObsData(version=0.00, epochs=0, satellites=0)");
 }

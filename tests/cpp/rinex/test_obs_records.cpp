@@ -23,7 +23,8 @@ std::string v3_header() {
 
 // A GPS satellite line holding only an S1C value.
 std::string gps_s(std::string_view id, double s) {
-    return v3_sat(id, {v3_field(std::nullopt), v3_field(std::nullopt), v3_field(std::nullopt), v3_field(s)});
+    return v3_sat(
+        id, {v3_field(std::nullopt), v3_field(std::nullopt), v3_field(std::nullopt), v3_field(s)});
 }
 std::string two_code_s(std::string_view id, double s) {
     return v3_sat(id, {v3_field(std::nullopt), v3_field(s)});
@@ -39,7 +40,8 @@ std::string v2_header(const std::vector<std::string>& codes) {
     return version_line("2.11") + v2_obs_types(codes) + end_of_header();
 }
 
-double value_of(const RinexObsData& obs, std::size_t epoch, std::string_view sat, std::string_view code) {
+double value_of(const RinexObsData& obs, std::size_t epoch, std::string_view sat,
+                std::string_view code) {
     const StoredValue* v = find_value(obs, epoch, sat, code);
     EXPECT_NE(v, nullptr) << sat << " " << code << " at epoch " << epoch;
     return v ? v->value : std::nan("");
@@ -109,9 +111,11 @@ TEST(Version3Records, FewerSatelliteLinesThanTheCount) {
 }
 
 TEST(Version3Records, BlankAndZeroFieldsStoreNothing) {
-    std::string text = v3_header() + v3_epoch(2024, 3, 5, 7, 8, 9.0, 0, 2) +
-                       v3_sat("G01", {v3_field(23456789.123), v3_field(std::nullopt), v3_field(0.0), v3_field(45.25)}) +
-                       v3_sat("G02", {"        -0.000  ", "           abc  ", "  1.5D3       ", v3_field(-3.5)});
+    std::string text =
+        v3_header() + v3_epoch(2024, 3, 5, 7, 8, 9.0, 0, 2) +
+        v3_sat("G01",
+               {v3_field(23456789.123), v3_field(std::nullopt), v3_field(0.0), v3_field(45.25)}) +
+        v3_sat("G02", {"        -0.000  ", "           abc  ", "  1.5D3       ", v3_field(-3.5)});
     auto obs = read_ok(text);
     ASSERT_EQ(obs.epochs.size(), 1u);
     EXPECT_EQ(codes_of(obs, 0, "G01"), (std::vector<std::string>{"C1C", "S1C"}));
@@ -124,12 +128,16 @@ TEST(Version3Records, BlankAndZeroFieldsStoreNothing) {
 
 TEST(Version3Records, LossOfLockAndStrengthIndicators) {
     std::string text = v3_header() + v3_epoch(2024, 3, 5, 7, 8, 9.0, 0, 4) +
-                       v3_sat("G01", {v3_field(2e7, ' ', '5'), v3_field(1e8, '1', ' '), v3_field(-12.5, 'x', '+'), v3_field(45.25, '1', '7')}) +
+                       v3_sat("G01", {v3_field(2e7, ' ', '5'), v3_field(1e8, '1', ' '),
+                                      v3_field(-12.5, 'x', '+'), v3_field(45.25, '1', '7')}) +
                        // The line ends right after the 14-character value.
-                       v3_sat("G02", {v3_field(std::nullopt), v3_field(std::nullopt), v3_field(std::nullopt), "        45.250"}) +
+                       v3_sat("G02", {v3_field(std::nullopt), v3_field(std::nullopt),
+                                      v3_field(std::nullopt), "        45.250"}) +
                        // Only the loss-of-lock column is present.
-                       v3_sat("G03", {v3_field(std::nullopt), v3_field(std::nullopt), v3_field(std::nullopt), "        45.250 4"}) +
-                       v3_sat("G04", {v3_field(std::nullopt), v3_field(std::nullopt), v3_field(std::nullopt), "        45.2502"});
+                       v3_sat("G03", {v3_field(std::nullopt), v3_field(std::nullopt),
+                                      v3_field(std::nullopt), "        45.250 4"}) +
+                       v3_sat("G04", {v3_field(std::nullopt), v3_field(std::nullopt),
+                                      v3_field(std::nullopt), "        45.2502"});
     auto obs = read_ok(text);
     ASSERT_EQ(obs.epochs.size(), 1u);
     const StoredValue* s = find_value(obs, 0, "G01", "S1C");
@@ -166,11 +174,12 @@ TEST(Version3Records, LossOfLockAndStrengthIndicators) {
 }
 
 TEST(Version3Records, FieldsCutByTheLineEndAndFieldsBeyondTheCodeList) {
-    std::string text = v3_header() + v3_epoch(2024, 3, 5, 7, 8, 9.0, 0, 2) +
-                       // The second field is shorter than 14 characters.
-                       "R01" + v3_field(2e7) + "   41.5\n" +
-                       // Two more fields than the E list names.
-                       v3_sat("E05", {v3_field(1.0), v3_field(2.0), v3_field(3.0), v3_field(4.0), v3_field(5.0)});
+    std::string text =
+        v3_header() + v3_epoch(2024, 3, 5, 7, 8, 9.0, 0, 2) +
+        // The second field is shorter than 14 characters.
+        "R01" + v3_field(2e7) + "   41.5\n" +
+        // Two more fields than the E list names.
+        v3_sat("E05", {v3_field(1.0), v3_field(2.0), v3_field(3.0), v3_field(4.0), v3_field(5.0)});
     auto obs = read_ok(text);
     ASSERT_EQ(obs.epochs.size(), 1u);
     EXPECT_EQ(value_of(obs, 0, "R01", "S1C"), 41.5);
@@ -204,15 +213,16 @@ TEST(Version3Records, EpochLineWithoutACount) {
 }
 
 TEST(Version3Records, EpochFlagsAreStoredAsWritten) {
-    std::string text = v3_header() + v3_epoch(2024, 3, 5, 7, 8, 1.0, 1, 1) + gps_s("G01", 45.0) +
-                       v3_epoch(2024, 3, 5, 7, 8, 2.0, 6, 1) + gps_s("G01", 45.0) +
-                       "> 2024 03 05 07 08  3.0000000  x  1\n" + gps_s("G01", 45.0) +
-                       "> 2024 03 05 07 08  4.0000000 256  1\n" + gps_s("G01", 45.0) +
-                       "> 2024 03 05 07 08  5.0000000 +2  1  0.000123456789\n" + gps_s("G01", 45.0) +
-                       // An event with a comment record: the record stores nothing and the
-                       // event epoch is dropped.
-                       v3_epoch(2024, 3, 5, 7, 8, 6.0, 4, 1) + header_line("ANTENNA MOVED 0.1 M", "COMMENT") +
-                       v3_epoch(2024, 3, 5, 7, 8, 7.0, 0, 1) + gps_s("G01", 45.0);
+    std::string text =
+        v3_header() + v3_epoch(2024, 3, 5, 7, 8, 1.0, 1, 1) + gps_s("G01", 45.0) +
+        v3_epoch(2024, 3, 5, 7, 8, 2.0, 6, 1) + gps_s("G01", 45.0) +
+        "> 2024 03 05 07 08  3.0000000  x  1\n" + gps_s("G01", 45.0) +
+        "> 2024 03 05 07 08  4.0000000 256  1\n" + gps_s("G01", 45.0) +
+        "> 2024 03 05 07 08  5.0000000 +2  1  0.000123456789\n" + gps_s("G01", 45.0) +
+        // An event with a comment record: the record stores nothing and the
+        // event epoch is dropped.
+        v3_epoch(2024, 3, 5, 7, 8, 6.0, 4, 1) + header_line("ANTENNA MOVED 0.1 M", "COMMENT") +
+        v3_epoch(2024, 3, 5, 7, 8, 7.0, 0, 1) + gps_s("G01", 45.0);
     auto obs = read_ok(text);
     ASSERT_EQ(obs.epochs.size(), 6u);
     std::vector<int> flags, seconds;
@@ -239,8 +249,8 @@ TEST(Version3Records, EpochTextIsNotCheckedAgainstTheCalendar) {
 
 TEST(Version3Records, SatelliteLinesEndAtAnEmptyLineOrTheNextEpoch) {
     std::string text = v3_header() + v3_epoch(2024, 3, 5, 7, 8, 1.0, 0, 3) + gps_s("G01", 45.0) +
-                       "\n" + gps_s("G02", 45.0) +
-                       v3_epoch(2024, 3, 5, 7, 8, 2.0, 0, 3) + gps_s("G03", 45.0);
+                       "\n" + gps_s("G02", 45.0) + v3_epoch(2024, 3, 5, 7, 8, 2.0, 0, 3) +
+                       gps_s("G03", 45.0);
     auto obs = read_ok(text);
     ASSERT_EQ(obs.epochs.size(), 2u);
     EXPECT_EQ(satellites_in(obs, 0), (std::vector<std::string>{"G01"}));
@@ -250,16 +260,18 @@ TEST(Version3Records, SatelliteLinesEndAtAnEmptyLineOrTheNextEpoch) {
 TEST(Version3Records, VeryShortAndBlankSatelliteLinesAreConsumed) {
     // A line of one or two characters uses up one of the counted lines; so does a blank line
     // of three characters.
-    std::string text = v3_header() + v3_epoch(2024, 3, 5, 7, 8, 1.0, 0, 2) + "G1\n" + gps_s("G02", 45.0) +
-                       v3_epoch(2024, 3, 5, 7, 8, 2.0, 0, 1) + "G\n" + gps_s("G03", 45.0) +
-                       v3_epoch(2024, 3, 5, 7, 8, 3.0, 0, 1) + "   \n" + gps_s("G04", 45.0);
+    std::string text = v3_header() + v3_epoch(2024, 3, 5, 7, 8, 1.0, 0, 2) + "G1\n" +
+                       gps_s("G02", 45.0) + v3_epoch(2024, 3, 5, 7, 8, 2.0, 0, 1) + "G\n" +
+                       gps_s("G03", 45.0) + v3_epoch(2024, 3, 5, 7, 8, 3.0, 0, 1) + "   \n" +
+                       gps_s("G04", 45.0);
     auto obs = read_ok(text);
     ASSERT_EQ(obs.epochs.size(), 1u);
     EXPECT_EQ(obs.satellites, (std::vector<std::string>{"G02"}));
 }
 
 TEST(Version3Records, BlankIdentifierReadsWithTheGpsList) {
-    std::string text = v3_header() + v3_epoch(2024, 3, 5, 7, 8, 1.0, 0, 2) + gps_s("   ", 45.0) + gps_s("G01", 46.0);
+    std::string text = v3_header() + v3_epoch(2024, 3, 5, 7, 8, 1.0, 0, 2) + gps_s("   ", 45.0) +
+                       gps_s("G01", 46.0);
     auto obs = read_ok(text);
     ASSERT_EQ(obs.epochs.size(), 1u);
     EXPECT_EQ(satellites_in(obs, 0), (std::vector<std::string>{"", "G01"}));
@@ -268,7 +280,8 @@ TEST(Version3Records, BlankIdentifierReadsWithTheGpsList) {
 
 TEST(Version3Records, RepeatedSatelliteLineReplacesTheEarlierOne) {
     std::string text = v3_header() + v3_epoch(2024, 3, 5, 7, 8, 1.0, 0, 3) +
-                       v3_sat("G01", {v3_field(2e7), v3_field(std::nullopt), v3_field(std::nullopt), v3_field(40.0)}) +
+                       v3_sat("G01", {v3_field(2e7), v3_field(std::nullopt), v3_field(std::nullopt),
+                                      v3_field(40.0)}) +
                        gps_s("G02", 42.0) + gps_s("G01", 41.0);
     auto obs = read_ok(text);
     ASSERT_EQ(obs.epochs.size(), 1u);
@@ -284,8 +297,8 @@ TEST(Version3Records, RepeatedSatelliteLineReplacesTheEarlierOne) {
 }
 
 TEST(Version3Records, RepeatedCodeInTheListKeepsTheLaterValue) {
-    std::string text = version_line("3.04") + v3_obs_types('G', {"S1C", "C1C", "S1C"}) + end_of_header() +
-                       v3_epoch(2024, 3, 5, 7, 8, 1.0, 0, 2) +
+    std::string text = version_line("3.04") + v3_obs_types('G', {"S1C", "C1C", "S1C"}) +
+                       end_of_header() + v3_epoch(2024, 3, 5, 7, 8, 1.0, 0, 2) +
                        v3_sat("G01", {v3_field(40.0), v3_field(2e7), v3_field(41.0, '1', '6')}) +
                        v3_sat("G02", {v3_field(40.0), v3_field(2e7), v3_field(0.0)});
     auto obs = read_ok(text);
@@ -319,7 +332,8 @@ TEST(Version3Records, HugeSatelliteCountStopsAtTheEndOfTheData) {
     ASSERT_EQ(obs.epochs.size(), 1u);
     EXPECT_EQ(satellites_in(obs, 0).size(), 2u);
     // One more does not read as a count at all.
-    auto none = read_ok(v3_header() + "> 2024 03 05 07 08  1.0000000  0 18446744073709551616\n" + gps_s("G01", 45.0));
+    auto none = read_ok(v3_header() + "> 2024 03 05 07 08  1.0000000  0 18446744073709551616\n" +
+                        gps_s("G01", 45.0));
     EXPECT_TRUE(none.epochs.empty());
 }
 
@@ -356,7 +370,8 @@ TEST(Version3Records, EmptyDataSection) {
 // RINEX 2
 
 TEST(Version2Records, EpochLineWithSatelliteList) {
-    std::string text = v2_header({"C1", "L1", "S1"}) + v2_epoch(24, 3, 5, 7, 8, 9.0, 0, {"G05", "G12", "R07"}) +
+    std::string text = v2_header({"C1", "L1", "S1"}) +
+                       v2_epoch(24, 3, 5, 7, 8, 9.0, 0, {"G05", "G12", "R07"}) +
                        v2_record({2e7, 1e8, 45.0}) + v2_record({2e7, std::nullopt, 46.0}) +
                        v2_record({2e7, 0.0, 47.0});
     auto obs = read_ok(text);
@@ -383,8 +398,8 @@ TEST(Version2Records, SlotsWithoutSystemLetterAreGps) {
 TEST(Version2Records, NumberWrittenWithABlankIsTheZeroPaddedSatellite) {
     std::string text = v2_header({"S1"}) + v2_epoch(24, 3, 5, 7, 8, 1.0, 0, {"G 7", "R 1"}) +
                        v2_record({45.0}) + v2_record({40.0}) +
-                       v2_epoch(24, 3, 5, 7, 8, 2.0, 0, {"G07", "R01", "  7"}) +
-                       v2_record({46.0}) + v2_record({41.0}) + v2_record({47.0});
+                       v2_epoch(24, 3, 5, 7, 8, 2.0, 0, {"G07", "R01", "  7"}) + v2_record({46.0}) +
+                       v2_record({41.0}) + v2_record({47.0});
     auto obs = read_ok(text);
     ASSERT_EQ(obs.epochs.size(), 2u);
     EXPECT_EQ(obs.satellites, (std::vector<std::string>{"G07", "R01"}));
@@ -394,14 +409,16 @@ TEST(Version2Records, NumberWrittenWithABlankIsTheZeroPaddedSatellite) {
 }
 
 TEST(Version2Records, UnreadableShortSlotIsG00) {
-    std::string text = v2_header({"S1"}) + v2_epoch(24, 3, 5, 7, 8, 1.0, 0, {" G7"}) + v2_record({45.0});
+    std::string text =
+        v2_header({"S1"}) + v2_epoch(24, 3, 5, 7, 8, 1.0, 0, {" G7"}) + v2_record({45.0});
     auto obs = read_ok(text);
     EXPECT_EQ(obs.satellites, (std::vector<std::string>{"G00"}));
 }
 
 TEST(Version2Records, TwoDigitYears) {
     std::string text = v2_header({"S1"});
-    for (int yy : {79, 80, 0, 99}) text += v2_epoch(yy, 1, 2, 3, 4, 5.5, 0, {"G01"}) + v2_record({45.0});
+    for (int yy : {79, 80, 0, 99})
+        text += v2_epoch(yy, 1, 2, 3, 4, 5.5, 0, {"G01"}) + v2_record({45.0});
     auto obs = read_ok(text);
     ASSERT_EQ(obs.epochs.size(), 4u);
     EXPECT_EQ(obs.epochs[0].time, (EpochTime{2079, 1, 2, 3, 4, 5.5}));
@@ -414,11 +431,14 @@ TEST(Version2Records, SevenTypesUseTwoLinesPerSatellite) {
     std::string text = v2_header({"L1", "L2", "C1", "P2", "P1", "S1", "S2"}) +
                        v2_epoch(21, 1, 1, 0, 0, 0.0, 0, {"G01", "R02"}) +
                        v2_record({1.0, 2.0, 3.0, 4.0, 5.0, 46.0, 47.0}) +
-                       v2_record({std::nullopt, std::nullopt, 3.5, std::nullopt, std::nullopt, 36.0, std::nullopt}) +
-                       v2_epoch(21, 1, 1, 0, 0, 30.0, 0, {"G01"}) + v2_record({1.0, 2.0, 3.0, 4.0, 5.0, 48.0, 49.0});
+                       v2_record({std::nullopt, std::nullopt, 3.5, std::nullopt, std::nullopt, 36.0,
+                                  std::nullopt}) +
+                       v2_epoch(21, 1, 1, 0, 0, 30.0, 0, {"G01"}) +
+                       v2_record({1.0, 2.0, 3.0, 4.0, 5.0, 48.0, 49.0});
     auto obs = read_ok(text);
     ASSERT_EQ(obs.epochs.size(), 2u);
-    EXPECT_EQ(codes_of(obs, 0, "G01"), (std::vector<std::string>{"L1C", "L2C", "C1C", "C2P", "C1P", "S1C", "S2C"}));
+    EXPECT_EQ(codes_of(obs, 0, "G01"),
+              (std::vector<std::string>{"L1C", "L2C", "C1C", "C2P", "C1P", "S1C", "S2C"}));
     EXPECT_EQ(value_of(obs, 0, "G01", "C1P"), 5.0);
     EXPECT_EQ(value_of(obs, 0, "G01", "S1C"), 46.0);
     EXPECT_EQ(value_of(obs, 0, "G01", "S2C"), 47.0);
@@ -480,7 +500,8 @@ TEST(Version2Records, TwentyFiveSatellitesUseTwoContinuationLines) {
 TEST(Version2Records, SlotsMissingFromTheLineCountButReadNoRecord) {
     // The count says 4, the list holds a blank slot and ends after three slots: two satellites
     // with one record each, and the next epoch is read normally.
-    std::string text = v2_header({"S1"}) + v2_epoch(21, 1, 1, 0, 0, 0.0, 0, {"G01", "   ", "G03"}, 4) +
+    std::string text = v2_header({"S1"}) +
+                       v2_epoch(21, 1, 1, 0, 0, 0.0, 0, {"G01", "   ", "G03"}, 4) +
                        v2_record({45.0}) + v2_record({46.0}) +
                        v2_epoch(21, 1, 1, 0, 0, 30.0, 0, {"G04"}) + v2_record({47.0});
     auto obs = read_ok(text);
@@ -490,17 +511,42 @@ TEST(Version2Records, SlotsMissingFromTheLineCountButReadNoRecord) {
     EXPECT_EQ(satellites_in(obs, 1), (std::vector<std::string>{"G04"}));
 }
 
+TEST(Version2Records, SlotCutByTheLineEndIsPassedOver) {
+    // The second slot holds only two characters before the line ends.
+    std::string text = v2_header({"S1"}) + v2_epoch(21, 1, 1, 0, 0, 0.0, 0, {"G01"}, 2);
+    text.insert(text.size() - 1, " 5");
+    text += v2_record({45.0}) + v2_epoch(21, 1, 1, 0, 0, 30.0, 0, {"G04"}) + v2_record({47.0});
+    auto obs = read_ok(text);
+    ASSERT_EQ(obs.epochs.size(), 2u);
+    EXPECT_EQ(satellites_in(obs, 0), (std::vector<std::string>{"G01"}));
+    EXPECT_EQ(satellites_in(obs, 1), (std::vector<std::string>{"G04"}));
+}
+
+TEST(Version2Records, EpochLineEndingInsideTheCountIsSkipped) {
+    // 31 characters: the count field is cut, so the line is no epoch line, and the lines after
+    // it are not taken for its continuation or its records.
+    std::string cut = " 21  1  1  0  0  0.0000000  013\n";
+    ASSERT_EQ(cut.size(), 32u);
+    std::string text = v2_header({"S1"}) + cut + std::string(32, ' ') + "G01\n" +
+                       v2_record({45.0}) + v2_epoch(21, 1, 1, 0, 0, 30.0, 0, {"G04"}) +
+                       v2_record({47.0});
+    auto obs = read_ok(text);
+    ASSERT_EQ(obs.epochs.size(), 1u);
+    EXPECT_EQ(obs.satellites, (std::vector<std::string>{"G04"}));
+}
+
 TEST(Version2Records, LinesThatAreNotEpochLines) {
     std::string good = v2_epoch(21, 1, 1, 0, 0, 30.0, 0, {"G01"}) + v2_record({45.0});
-    std::string text = v2_header({"S1"}) +
-                       // Date fields readable but the line stops before the count.
-                       " 21  1  1  0  0  0.0000000  0\n" + " 21  1  1  0  0  0.0000000  0 1\n" +
-                       // Unreadable month, blank day, a second that is no number.
-                       " 21  x  1  0  0  0.0000000  0  1G01\n" + " 21  1     0  0  0.0000000  0  1G01\n" +
-                       " 21  1  1  0  0  0.00000x0  0  1G01\n" +
-                       // Count blank, zero or unreadable.
-                       " 21  1  1  0  0  0.0000000  0   G01\n" + " 21  1  1  0  0  0.0000000  0  0G01\n" +
-                       " 21  1  1  0  0  0.0000000  0  xG01\n" + good;
+    std::string text =
+        v2_header({"S1"}) +
+        // Date fields readable but the line stops before the count.
+        " 21  1  1  0  0  0.0000000  0\n" + " 21  1  1  0  0  0.0000000  0 1\n" +
+        // Unreadable month, blank day, a second that is no number.
+        " 21  x  1  0  0  0.0000000  0  1G01\n" + " 21  1     0  0  0.0000000  0  1G01\n" +
+        " 21  1  1  0  0  0.00000x0  0  1G01\n" +
+        // Count blank, zero or unreadable.
+        " 21  1  1  0  0  0.0000000  0   G01\n" + " 21  1  1  0  0  0.0000000  0  0G01\n" +
+        " 21  1  1  0  0  0.0000000  0  xG01\n" + good;
     auto obs = read_ok(text);
     ASSERT_EQ(obs.epochs.size(), 1u);
     EXPECT_EQ(obs.epochs[0].time.second, 30.0);
@@ -523,9 +569,9 @@ TEST(Version2Records, FlagsAndEventRecords) {
 }
 
 TEST(Version2Records, HugeSatelliteCountStopsAtTheEndOfTheData) {
-    std::string text = v2_header({"S1"}) + v2_epoch(21, 1, 1, 0, 0, 0.0, 0, {"G01"}) + v2_record({45.0}) +
-                       v2_epoch(21, 1, 1, 0, 0, 30.0, 0, {"G01", "G02"}, 999) + v2_record({46.0}) +
-                       v2_record({47.0});
+    std::string text = v2_header({"S1"}) + v2_epoch(21, 1, 1, 0, 0, 0.0, 0, {"G01"}) +
+                       v2_record({45.0}) + v2_epoch(21, 1, 1, 0, 0, 30.0, 0, {"G01", "G02"}, 999) +
+                       v2_record({46.0}) + v2_record({47.0});
     auto obs = read_ok(text);
     ASSERT_EQ(obs.epochs.size(), 1u);
     EXPECT_EQ(obs.epochs[0].time.second, 0.0);
@@ -542,8 +588,8 @@ TEST(Version2Records, RecordsRunningPastTheEndOfTheData) {
 }
 
 TEST(Version2Records, NoTypesMeansNoValues) {
-    std::string text = version_line("2.11") + end_of_header() + v2_epoch(21, 1, 1, 0, 0, 0.0, 0, {"G01"}) +
-                       v2_record({45.0});
+    std::string text = version_line("2.11") + end_of_header() +
+                       v2_epoch(21, 1, 1, 0, 0, 0.0, 0, {"G01"}) + v2_record({45.0});
     auto obs = read_ok(text);
     EXPECT_TRUE(obs.epochs.empty());
 }
@@ -561,8 +607,10 @@ TEST(ObsText, WindowsLineEndsReadLikeLineFeeds) {
         return out;
     };
     std::string v3 = v3_header() + v3_epoch(2024, 3, 5, 7, 8, 1.0, 0, 2) +
-                     v3_sat("G01", {v3_field(2e7, ' ', '8'), v3_field(1e8, '1', '8'), v3_field(std::nullopt), v3_field(45.25, ' ', '7')}) +
-                     two_code_s("R01", 40.0) + v3_epoch(2024, 3, 5, 7, 8, 2.0, 0, 1) + gps_s("G02", 44.0);
+                     v3_sat("G01", {v3_field(2e7, ' ', '8'), v3_field(1e8, '1', '8'),
+                                    v3_field(std::nullopt), v3_field(45.25, ' ', '7')}) +
+                     two_code_s("R01", 40.0) + v3_epoch(2024, 3, 5, 7, 8, 2.0, 0, 1) +
+                     gps_s("G02", 44.0);
     auto lf3 = read_ok(v3);
     ASSERT_EQ(lf3.epochs.size(), 2u);
     expect_same(lf3, read_ok(crlf(v3)));
@@ -573,7 +621,8 @@ TEST(ObsText, WindowsLineEndsReadLikeLineFeeds) {
                      header_line("1 2 3", "APPROX POSITION XYZ") + header_line("30.0", "INTERVAL") +
                      v2_obs_types({"L1", "L2", "C1", "P2", "P1", "S1", "S2"}) + end_of_header() +
                      v2_epoch(21, 1, 1, 0, 0, 0.0, 0, ids);
-    for (std::size_t k = 0; k < ids.size(); ++k) v2 += v2_record({1.0, 2.0, 3.0, 4.0, 5.0, 30.0 + k, 20.0});
+    for (std::size_t k = 0; k < ids.size(); ++k)
+        v2 += v2_record({1.0, 2.0, 3.0, 4.0, 5.0, 30.0 + k, 20.0});
     auto lf2 = read_ok(v2);
     ASSERT_EQ(lf2.epochs.size(), 1u);
     expect_same(lf2, read_ok(crlf(v2)));
@@ -586,21 +635,26 @@ TEST(ObsText, LastLineWithoutLineFeed) {
     ASSERT_EQ(obs.epochs.size(), 1u);
     EXPECT_EQ(value_of(obs, 0, "G01", "S1C"), 45.0);
     // The same for a RINEX 2 record.
-    std::string v2 = v2_header({"S1"}) + v2_epoch(21, 1, 1, 0, 0, 0.0, 0, {"G01"}) + "        45.000";
+    std::string v2 =
+        v2_header({"S1"}) + v2_epoch(21, 1, 1, 0, 0, 0.0, 0, {"G01"}) + "        45.000";
     EXPECT_EQ(read_ok(v2).epochs.size(), 1u);
 }
 
 TEST(ObsText, CarriageReturnOnlyBeforeALineFeedIsDropped) {
     // A lone carriage return is a character of the line: here it makes a field unreadable.
-    std::string text = v3_header() + v3_epoch(2024, 3, 5, 7, 8, 1.0, 0, 1) + "G01" +
-                       v3_field(2e7) + "      4\r5.000  \n";
+    std::string text = v3_header() + v3_epoch(2024, 3, 5, 7, 8, 1.0, 0, 1) + "G01" + v3_field(2e7) +
+                       "      4\r5.000  \n";
     auto obs = read_ok(text);
     ASSERT_EQ(obs.epochs.size(), 1u);
     EXPECT_EQ(codes_of(obs, 0, "G01"), (std::vector<std::string>{"C1C"}));
 }
 
 TEST(ObsText, NonAsciiBytesInIdentifiersReadAsQuestionMarks) {
-    std::string text = v3_header() + v3_epoch(2024, 3, 5, 7, 8, 1.0, 0, 1) + gps_s("G\xB0" "1", 45.0);
+    std::string text = v3_header() + v3_epoch(2024, 3, 5, 7, 8, 1.0, 0, 1) +
+                       gps_s(
+                           "G\xB0"
+                           "1",
+                           45.0);
     auto obs = read_ok(text);
     EXPECT_EQ(obs.satellites, (std::vector<std::string>{"G?1"}));
 }
