@@ -34,5 +34,9 @@ cmake --build "$build" -j "$(nproc)"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$build" --output-on-failure
 
+echo "== Type stub against the built module (mypy stubtest)"
+python3 -c "import mypy" 2>/dev/null || python3 -m pip install -q mypy
+(cd "$here" && MYPYPATH="$here/src/python" python3 -m mypy.stubtest quorsin_cn0)
+
 echo "== Python tests"
 python3 -m pytest -q tests/python "$@"

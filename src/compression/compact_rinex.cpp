@@ -1,5 +1,6 @@
 #include "compression/compact_rinex.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -30,6 +31,14 @@ bool label_contains(std::string_view line, std::string_view label) {
 std::string_view trim_trailing_blanks(std::string_view s) {
     std::size_t n = s.size();
     while (n > 0 && s[n - 1] == ' ') --n;
+    return s.substr(0, n);
+}
+
+// Header lines and the lines of event epochs are copied without their trailing blanks, but a
+// blank line keeps one blank, as CRX2RNX writes them.
+std::string_view trim_copied_line(std::string_view s) {
+    std::size_t n = s.size();
+    while (n > 1 && s[n - 1] == ' ') --n;
     return s.substr(0, n);
 }
 
@@ -200,7 +209,7 @@ private:
         flag_column_ = rinex3_ ? 31 : 28;
         clock_layout_ = rinex3_ ? kRinex3Clock : kRinex2Clock;
         while (true) {
-            write_line(trim_trailing_blanks(line));
+            write_line(trim_copied_line(line));
             if (!types_.read_header_line(line)) {
                 return fail("observation type count is not a number from 0 to 999");
             }
@@ -223,45 +232,61 @@ private:
     }
 
     bool read_epoch(std::string_view line) {
-        // RINEX 3 epoch lines start with '>' anyway; RINEX 2 ones have '&' in their blank
-        // column 0 when they start afresh.
+        // A line starting afresh is the difference against nothing: "&" stands for a blank there
+        // too, which turns the marker of a RINEX 2 line into its blank column 0.
         const char fresh_start = rinex3_ ? '>' : '&';
         if (!line.empty() && line[0] == fresh_start) {
-            epoch_.assign(line);
-            if (!rinex3_) epoch_[0] = ' ';
+            // The satellites start afresh; the clock offset keeps its arc, as in CRX2RNX.
+            epoch_.clear();
             release_all_satellites();
-            clock_continues_ = false;
             have_epoch_ = true;
-        } else {
-            if (!have_epoch_) {
-                return fail("epoch line is a difference but there is no epoch line to apply it to");
-            }
-            apply_character_difference(epoch_, line);
+        } else if (!have_epoch_) {
+            return fail("epoch line is a difference but there is no epoch line to apply it to");
         }
-        if (epoch_.size() <= flag_column_) return fail("epoch line is too short");
-        const char flag = epoch_[flag_column_];
-        const std::string_view count_text = trim(columns(epoch_, flag_column_ + 1, flag_column_ + 4));
+        apply_character_difference(epoch_, line);
         std::size_t count = 0;
-        for (char c : count_text) {
-            if (!is_digit(c)) return fail("epoch line has no valid count of satellites or records");
-            count = count * 10 + static_cast<std::size_t>(c - '0');
-        }
-        if (count_text.empty()) return fail("epoch line has no valid count of satellites or records");
+        if (!check_epoch_line(count)) return false;
+        const char flag = epoch_[flag_column_];
         if (flag >= '2' && flag <= '6') return read_event(count);
         return read_observations(count);
+    }
+
+    // The columns every epoch line has: the leading character, the blanks before the flag, the
+    // flag and the count. A line damaged elsewhere (a lost or doubled line shifts everything
+    // after it) fails here rather than being decoded into nonsense.
+    bool check_epoch_line(std::size_t& count) {
+        const std::size_t flag = flag_column_;
+        if (epoch_.size() <= flag + 1) return fail("epoch line is too short");
+        if (epoch_[0] != (rinex3_ ? '>' : ' ')) {
+            return fail(rinex3_ ? "epoch line does not start with '>'"
+                                : "epoch line does not start with a blank");
+        }
+        if (epoch_[flag - 2] != ' ' || epoch_[flag - 1] != ' ') {
+            return fail("epoch line has no blanks before its epoch flag");
+        }
+        if (epoch_[flag] < '0' || epoch_[flag] > '6') {
+            return fail("epoch flag is not a digit from 0 to 6");
+        }
+        const std::string_view count_text = trim(columns(epoch_, flag + 1, flag + 4));
+        if (count_text.empty()) return fail("epoch line has no count of satellites or records");
+        for (char c : count_text) {
+            if (!is_digit(c)) return fail("epoch line has no count of satellites or records");
+            count = count * 10 + static_cast<std::size_t>(c - '0');
+        }
+        return true;
     }
 
     // Event epochs are stored as written, followed by `count` special records. They may
     // redefine the observation types, and the epoch after them starts afresh.
     bool read_event(std::size_t count) {
-        write_line(trim_trailing_blanks(epoch_));
+        write_line(trim_copied_line(epoch_));
         std::string_view line;
         for (std::size_t i = 0; i < count; ++i) {
             if (!next_body_line(line, "the special records of an event epoch")) return false;
             if (!types_.read_header_line(line)) {
                 return fail("observation type count is not a number from 0 to 999");
             }
-            write_line(trim_trailing_blanks(line));
+            write_line(trim_copied_line(line));
         }
         release_all_satellites();
         have_epoch_ = false;
@@ -269,14 +294,14 @@ private:
     }
 
     bool read_observations(std::size_t count) {
-        std::string_view line;
-        if (!next_body_line(line, "an epoch, before its clock offset line")) return false;
-        if (!read_clock(line)) return false;
         if (epoch_.size() < satellite_column_ + 3 * count) {
             return fail("epoch line is too short for its count of " + std::to_string(count) +
                         " satellites");
         }
         if (!map_satellites(count)) return false;
+        std::string_view line;
+        if (!next_body_line(line, "an epoch, before its clock offset line")) return false;
+        if (!read_clock(line)) return false;
         write_epoch_line(count);
         for (std::size_t i = 0; i < count; ++i) {
             if (!next_body_line(line, "the satellite lines of an epoch")) return false;
@@ -291,9 +316,9 @@ private:
             clock_continues_ = false;
             return true;
         }
+        SeriesItem item;
         const char* p = line.data();
         const char* end = p + line.size();
-        SeriesItem item;
         if (!parse_series_item(p, end, item) || p != end) {
             return fail("clock offset line is not a number");
         }
@@ -325,6 +350,15 @@ private:
         next_keys_.resize(count);
         for (std::size_t i = 0; i < count; ++i) next_keys_[i] = pack_satellite(list + 3 * i);
         if (next_keys_ == keys_) return true;
+        // A satellite listed twice cannot be told apart from itself in the next epoch.
+        sorted_keys_.assign(next_keys_.begin(), next_keys_.end());
+        std::sort(sorted_keys_.begin(), sorted_keys_.end());
+        const auto twice = std::adjacent_find(sorted_keys_.begin(), sorted_keys_.end());
+        if (twice != sorted_keys_.end()) {
+            const char id[3] = {static_cast<char>(*twice & 0xff), static_cast<char>(*twice >> 8 & 0xff),
+                                static_cast<char>(*twice >> 16 & 0xff)};
+            return fail("satellite \"" + std::string(id, 3) + "\" is listed twice in the epoch");
+        }
 
         // Previous satellites by identifier, in an open-addressing table of indices + 1.
         std::size_t size = 64;
@@ -380,13 +414,10 @@ private:
         }
         SatelliteState& state = pool_[slot];
         state.fields.assign(static_cast<std::size_t>(types), ObservationField{});
-        // A new satellite has no flags yet: blanks in RINEX 2, and in RINEX 3 none at all, so
-        // its line ends where the flags given for it end.
-        if (rinex3_) {
-            state.flags.clear();
-        } else {
-            state.flags.assign(2 * static_cast<std::size_t>(types), ' ');
-        }
+        // A new satellite has blank flags until its line gives some. (RNX2CRX writes the
+        // flags of every field of a new RINEX 3 satellite, and CRX2RNX cuts the satellite's
+        // line short where given flags end; a file without them decodes here with blanks.)
+        state.flags.assign(2 * static_cast<std::size_t>(types), ' ');
         return true;
     }
 
@@ -396,33 +427,30 @@ private:
         slots_.clear();
     }
 
+    // The epoch line as RINEX writes it. RINEX 3 keeps the first 41 columns (the satellites
+    // go on the satellite lines) and puts the clock offset after them. RINEX 2 keeps the first
+    // 68 columns, puts the clock offset in columns 68 to 79 and continues the satellite list on
+    // lines of twelve, indented by 32 blanks; the columns are cut from the compact line as they
+    // are, the way CRX2RNX cuts them.
     void write_epoch_line(std::size_t count) {
-        const char* list = epoch_.data() + satellite_column_;
-        char clock_text[16];
-        if (clock_present_) write_clock_offset(clock_text, clock_.value(), clock_layout_);
-        if (rinex3_) {
-            out_.append(columns(epoch_, 0, 35));
-            if (clock_present_) {
-                out_.append(6, ' ');
-                out_.append(clock_text, static_cast<std::size_t>(clock_layout_.width));
-            }
-            out_.push_back('\n');
-            return;
-        }
-        const std::size_t first = count < kRinex2SatellitesPerLine ? count : kRinex2SatellitesPerLine;
-        out_.append(epoch_.data(), satellite_column_);
-        out_.append(list, 3 * first);
+        const std::size_t head_width = rinex3_ ? 41 : 68;
+        std::string_view head = columns(epoch_, 0, head_width);
         if (clock_present_) {
-            out_.append(68 - satellite_column_ - 3 * first, ' ');
+            char clock_text[16];
+            write_clock_offset(clock_text, clock_.value(), clock_layout_);
+            out_.append(head);
+            out_.append(head_width - head.size(), ' ');
             out_.append(clock_text, static_cast<std::size_t>(clock_layout_.width));
-        }
-        out_.push_back('\n');
-        for (std::size_t k = first; k < count; k += kRinex2SatellitesPerLine) {
-            const std::size_t n =
-                count - k < kRinex2SatellitesPerLine ? count - k : kRinex2SatellitesPerLine;
-            out_.append(satellite_column_, ' ');
-            out_.append(list + 3 * k, 3 * n);
             out_.push_back('\n');
+        } else {
+            write_line(trim_trailing_blanks(head));
+        }
+        if (rinex3_) return;
+        const std::size_t chunk = 3 * kRinex2SatellitesPerLine;
+        for (std::size_t k = kRinex2SatellitesPerLine; k < count; k += kRinex2SatellitesPerLine) {
+            const std::size_t from = head_width + chunk * (k / kRinex2SatellitesPerLine - 1);
+            out_.append(satellite_column_, ' ');
+            write_line(trim_trailing_blanks(columns(epoch_, from, from + chunk)));
         }
     }
 
@@ -498,17 +526,12 @@ private:
             cell[1] = 2 * i + 1 < flag_count ? flags[2 * i + 1] : ' ';
         }
 
+        const std::size_t row_length = types * kFieldWidth;
         if (rinex3_) {
-            // The line ends where the satellite's flags end, as CRX2RNX writes it.
-            std::size_t length = types * kFieldWidth;
-            if (flag_count < 2 * types) {
-                length = flag_count / 2 * kFieldWidth + kValueWidth + flag_count % 2;
-            }
             out_.append(epoch_.data() + satellite_column_ + 3 * index, 3);
-            write_line(trim_trailing_blanks(std::string_view(row, length)));
+            write_line(trim_trailing_blanks(std::string_view(row, row_length)));
             return true;
         }
-        const std::size_t row_length = types * kFieldWidth;
         for (std::size_t start = 0; start < row_length;
              start += kRinex2FieldsPerLine * kFieldWidth) {
             std::size_t stop = start + kRinex2FieldsPerLine * kFieldWidth;
@@ -540,7 +563,7 @@ private:
     std::vector<SatelliteState> pool_;
     std::vector<std::uint32_t> free_slots_;
     std::vector<std::uint32_t> keys_, slots_;  // satellites of the previous epoch
-    std::vector<std::uint32_t> next_keys_, next_slots_, table_;
+    std::vector<std::uint32_t> next_keys_, next_slots_, sorted_keys_, table_;
     std::vector<std::uint8_t> claimed_;
     std::vector<char> row_;  // one satellite's fields, 16 characters each
 };

@@ -37,6 +37,10 @@ private:
 }  // namespace
 
 Expected<std::string> read_file(const std::string& path) {
+    // No file name holds a NUL byte; the operating system would read the name cut short.
+    if (path.find('\0') != std::string::npos) {
+        return Error{"file name contained an unexpected NUL byte", ErrorKind::InputOutput};
+    }
     int fd;
     do {
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -144,10 +144,6 @@ bool to_path(PyObject* obj, const char* param, std::string& out) {
     Py_ssize_t size = 0;
     if (PyBytes_AsStringAndSize(encoded.get(), &data, &size) != 0) return false;
     out.assign(data, static_cast<std::size_t>(size));
-    if (out.find('\0') != std::string::npos) {
-        PyErr_SetString(PyExc_ValueError, "file path contains an interior nul byte");
-        return false;
-    }
     return true;
 }
 

@@ -179,11 +179,26 @@ TEST(ObsHeader, Version3CodeListPieces) {
     EXPECT_EQ(obs_types(j, 'J'), (std::vector<std::string>{"C1C", "S1C"}));
 }
 
-TEST(ObsHeader, Version3CodeListKeepsOnlyPiecesOfThreeCharacters) {
-    // A code of the list is three characters long; shorter pieces are not codes.
+TEST(ObsHeader, Version3CodeListKeepsEveryCodeSoFieldsStayAligned) {
+    // Receivers write two-character codes such as "X1" (the channel number); each names a field
+    // of the records, so dropping it would shift every later field onto the wrong code. A lone
+    // character or a number is not a code.
     auto obs = read_ok(version_line("3.04") +
-                       header_line("G    4 C1C L1 X S1C", "SYS / # / OBS TYPES") + end_of_header());
-    EXPECT_EQ(obs_types(obs, 'G'), (std::vector<std::string>{"C1C", "S1C"}));
+                       header_line("G    5 X1  C1C L1 X S1C 7", "SYS / # / OBS TYPES") + end_of_header());
+    EXPECT_EQ(obs_types(obs, 'G'), (std::vector<std::string>{"X1", "C1C", "L1", "S1C"}));
+}
+
+TEST(ObsRecords, TwoCharacterCodeKeepsTheSignalStrengthInItsColumn) {
+    std::string text = version_line("3.04") + header_line("G    3 X1  C1C S1C", "SYS / # / OBS TYPES") +
+                       end_of_header() + "> 2024 06 24 08 20  0.0000000  0  1\n" +
+                       "G05" + "        12.000" + "  " + "  22345678.123" + "  " + "        45.250" + "\n";
+    auto obs = read_ok(text);
+    ASSERT_EQ(obs.epochs.size(), 1u);
+    double s1c = 0.0;
+    for (const auto& v : obs.values) {
+        if (obs.codes[v.code] == "S1C") s1c = v.value;
+    }
+    EXPECT_EQ(s1c, 45.25);
 }
 
 TEST(ObsHeader, Version2CodeListOverTwoLinesWithConversion) {
