@@ -43,7 +43,7 @@ Expected<DecodedInput> decode_input(std::string_view bytes, std::size_t max_outp
                          " layers of compression"};
         }
         Expected<std::string> unpacked = undo_layer(format, current, max_output);
-        if (!unpacked) return Error{unpacked.error()};
+        if (!unpacked) return unpacked.failure();
         text = std::move(unpacked).value();
         current = text;
         layers.push_back(format);
