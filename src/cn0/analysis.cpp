@@ -12,6 +12,7 @@
 #include "core/systems.hpp"
 #include "navigation/geodetic.hpp"
 #include "navigation/look_angles.hpp"
+#include "navigation/orbit_tracker.hpp"
 #include "navigation/satellite_position.hpp"
 #include "visibility/visibility_prediction.hpp"
 
@@ -62,7 +63,7 @@ void file_summary(const RinexObsData& obs, ResultSummary& summary) {
 }  // namespace
 
 SampleSet collect_samples(const RinexObsData& obs, const AnalysisSettings& settings,
-                          const NavigationData* navigation) {
+                          const NavigationData* navigation, VisibilityPredictor* predictor) {
     SampleSet set;
     set.satellites = obs.satellites;
     set.signals = obs.codes;
@@ -84,16 +85,20 @@ SampleSet collect_samples(const RinexObsData& obs, const AnalysisSettings& setti
         rank[order[i]] = static_cast<std::uint32_t>(set.timestamps.size() - 1);
     }
 
-    // Which satellites pass the constellation filter, and their broadcast records (looked up once).
+    // Which satellites pass the constellation filter, and how their positions are found: from
+    // the predictor when one compares the epochs, else from their own records (looked up once).
     const std::size_t n_sats = obs.satellites.size();
     std::vector<char> selected(n_sats, 0);
     for (std::uint32_t s = 0; s < n_sats; ++s) selected[s] = settings.includes(obs.system_of(s)) ? 1 : 0;
     const bool use_orbits = navigation != nullptr && obs.approx_position.has_value();
-    std::vector<SatelliteEphemerides> records(use_orbits ? n_sats : 0);
+    std::vector<OrbitTracker> orbits;
     LocalFrame frame;
     if (use_orbits) {
-        for (std::uint32_t s = 0; s < n_sats; ++s) {
-            if (selected[s]) records[s] = find_satellite_ephemerides(*navigation, obs.satellites[s]);
+        if (predictor == nullptr) {
+            orbits.resize(n_sats);
+            for (std::uint32_t s = 0; s < n_sats; ++s) {
+                if (selected[s]) orbits[s] = OrbitTracker(find_satellite_ephemerides(*navigation, obs.satellites[s]));
+            }
         }
         const auto& p = *obs.approx_position;
         frame = local_frame(Ecef{p[0], p[1], p[2]});
@@ -102,18 +107,24 @@ SampleSet collect_samples(const RinexObsData& obs, const AnalysisSettings& setti
     for (std::size_t c = 0; c < obs.codes.size(); ++c) snr[c] = obs.is_snr_code(static_cast<std::uint16_t>(c)) ? 1 : 0;
 
     set.samples.reserve(obs.values.size() / 3 + 16);
+    std::optional<Ecef> own_position;
     for (std::size_t e = 0; e < n_epochs; ++e) {
         const ObsEpoch& epoch = obs.epochs[e];
+        if (predictor != nullptr) predictor->compare_epoch(e);
+        const double day = use_orbits && predictor == nullptr ? julian_day_number(epoch.time) : 0.0;
         for (const auto& entry : obs.satellites_of(epoch)) {
             if (!selected[entry.satellite]) continue;
             // Without a usable orbit every sample sits at 45 degrees elevation, azimuth 0.
             double elevation = 45.0, azimuth = 0.0;
-            std::optional<Ecef> position;
-            if (use_orbits && !records[entry.satellite].empty()) {
-                position = satellite_position(records[entry.satellite], epoch.time);
+            const std::optional<Ecef>* position = nullptr;
+            if (predictor != nullptr) {
+                position = &predictor->position_of(entry.satellite);
+            } else if (use_orbits && orbits[entry.satellite].has_records()) {
+                own_position = orbits[entry.satellite].position_on_day(day);
+                position = &own_position;
             }
-            if (position) {
-                const LookAngles angles = look_angles(frame, *position);
+            if (position != nullptr && position->has_value()) {
+                const LookAngles angles = look_angles(frame, **position);
                 elevation = angles.elevation;
                 azimuth = angles.azimuth;
             }
@@ -138,11 +149,17 @@ AnalysisResult analyse(const RinexObsData& obs, const AnalysisSettings& settings
     file_summary(obs, result.summary);
     if (obs.epochs.empty()) return result;
 
-    const SampleSet set = collect_samples(obs, settings, navigation);
+    // With navigation data and a receiver position the visibility prediction compares every
+    // epoch while the samples are collected, and both use the same satellite positions.
+    std::optional<VisibilityPredictor> predictor;
+    if (navigation != nullptr && obs.approx_position) {
+        predictor.emplace(prediction_source(*navigation, settings.min_elevation), obs);
+    }
+    const SampleSet set = collect_samples(obs, settings, navigation, predictor ? &*predictor : nullptr);
     if (set.samples.empty()) return result;
-
     if (navigation != nullptr) {
-        result.visibility = predict_visibility(prediction_source(*navigation, settings.min_elevation), obs);
+        // Without a receiver position nothing could be predicted: the summary says so.
+        result.visibility = predictor ? predictor->finish() : VisibilitySummary{};
     }
 
     fill_sample_summary(set, result.summary);

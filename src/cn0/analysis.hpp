@@ -13,9 +13,12 @@ namespace qcn0 {
 AnalysisResult analyse(const RinexObsData& obs, const AnalysisSettings& settings,
                        const NavigationData* navigation);
 
+class VisibilityPredictor;
+
 // The accepted C/N0 values: signal-strength codes of the selected constellations, above the
-// elevation mask and inside [min_cn0, max_cn0].
+// elevation mask and inside [min_cn0, max_cn0]. With a predictor, each epoch is compared by it
+// first and its satellite positions serve the samples too.
 SampleSet collect_samples(const RinexObsData& obs, const AnalysisSettings& settings,
-                          const NavigationData* navigation);
+                          const NavigationData* navigation, VisibilityPredictor* predictor = nullptr);
 
 }  // namespace qcn0

@@ -48,6 +48,55 @@ double population_std(const Values& values, double mean) {
     return std::sqrt(sq / static_cast<double>(values.size()));
 }
 
+// Cycle slips of one satellite: neighbouring values, once sorted, more than 10 dB apart.
+//
+// Sorting every satellite's values is the slow way to find them. Values are put in 5 dB buckets
+// (value / 5, rounded down); the division is monotonic, so all values of a bucket sort before
+// those of any later bucket, and two values of one bucket are less than 10 dB apart. The only
+// neighbours that can be further apart are the largest value of a bucket and the smallest of the
+// next occupied one. Values too spread out for a small bucket table are sorted instead.
+std::uint64_t sorted_jumps_above_10(std::vector<double>& v) {
+    if (v.size() < 2) return 0;
+    double lo = v[0], hi = v[0];
+    bool finite = true;
+    for (double x : v) {
+        finite = finite && std::isfinite(x);
+        lo = std::min(lo, x);
+        hi = std::max(hi, x);
+    }
+    std::uint64_t count = 0;
+    if (!finite || hi / 5.0 - lo / 5.0 > 4096.0) {
+        std::sort(v.begin(), v.end());
+        for (std::size_t a = 1; a < v.size(); ++a) {
+            if (v[a] - v[a - 1] > 10.0) ++count;
+        }
+        return count;
+    }
+    const double base = std::floor(lo / 5.0);
+    const auto buckets = static_cast<std::size_t>(std::floor(hi / 5.0) - base) + 1;
+    std::vector<double> bucket_min(buckets, 0.0), bucket_max(buckets, 0.0);
+    std::vector<char> used(buckets, 0);
+    for (double x : v) {
+        const auto b = static_cast<std::size_t>(std::floor(x / 5.0) - base);
+        if (!used[b]) {
+            used[b] = 1;
+            bucket_min[b] = bucket_max[b] = x;
+        } else {
+            bucket_min[b] = std::min(bucket_min[b], x);
+            bucket_max[b] = std::max(bucket_max[b], x);
+        }
+    }
+    bool have_previous = false;
+    double previous_max = 0.0;
+    for (std::size_t b = 0; b < buckets; ++b) {
+        if (!used[b]) continue;
+        if (have_previous && bucket_min[b] - previous_max > 10.0) ++count;
+        previous_max = bucket_max[b];
+        have_previous = true;
+    }
+    return count;
+}
+
 }  // namespace
 
 void fill_sample_summary(const SampleSet& set, ResultSummary& summary) {
@@ -202,13 +251,7 @@ OrderedMap<ConstellationStats> constellation_statistics(
             times[j].push_back(s.time);
             constellation_times.push_back(s.time);
         }
-        // Cycle slips: jumps of more than 10 dB between neighbouring values once sorted.
-        for (auto& v : values) {
-            std::sort(v.begin(), v.end());
-            for (std::size_t a = 1; a < v.size(); ++a) {
-                if (v[a] - v[a - 1] > 10.0) ++st.cycle_slips;
-            }
-        }
+        for (auto& v : values) st.cycle_slips += sorted_jumps_above_10(v);
         // Data gaps: epochs, between a satellite's first and last sample, at which the
         // constellation has samples but the satellite has none.
         std::sort(constellation_times.begin(), constellation_times.end());
@@ -220,7 +263,8 @@ OrderedMap<ConstellationStats> constellation_statistics(
                 constellation_times.begin());
         };
         for (auto& t : times) {
-            std::sort(t.begin(), t.end());
+            // Samples come in file order, which is nearly always time order already.
+            if (!std::is_sorted(t.begin(), t.end())) std::sort(t.begin(), t.end());
             t.erase(std::unique(t.begin(), t.end()), t.end());
             if (t.size() < 2) continue;
             st.data_gaps += position_of(t.back()) - position_of(t.front()) - (t.size() - 1);

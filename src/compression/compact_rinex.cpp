@@ -7,6 +7,7 @@
 
 #include "compression/character_difference.hpp"
 #include "compression/difference_arc.hpp"
+#include "compression/growing_text.hpp"
 #include "compression/observation_type_counts.hpp"
 #include "compression/rinex_decimal_text.hpp"
 #include "core/text.hpp"
@@ -84,31 +85,29 @@ struct SeriesItem {
     std::int64_t value;
 };
 
-// Reads one item from `p` up to the next blank or `end`. Eighteen digits are more than any
-// RINEX field needs and keep the value within 64 bits.
+// Reads one item from `p` up to the next blank or `end`. The character at `end` must be the
+// line feed or carriage return that ended the line: it stops the scans without a bounds
+// check on every digit. Eighteen digits are more than any RINEX field needs and keep the value
+// within 64 bits.
 bool parse_series_item(const char*& p, const char* end, SeriesItem& item) {
-    item.starts_arc = false;
+    item.starts_arc = p + 1 < end && p[1] == '&';
     item.order = 0;
-    if (end - p >= 2 && p[1] == '&') {
+    if (item.starts_arc) {
         if (!is_digit(p[0])) return false;
-        item.starts_arc = true;
         item.order = p[0] - '0';
         p += 2;
     }
-    bool negative = false;
-    if (p < end && (*p == '-' || *p == '+')) {
-        negative = *p == '-';
-        ++p;
-    }
+    const bool negative = *p == '-';
+    if (negative || *p == '+') ++p;
     const char* digits = p;
     std::uint64_t magnitude = 0;
-    while (p < end && is_digit(*p)) {
+    while (is_digit(*p)) {
         magnitude = magnitude * 10 + static_cast<std::uint64_t>(*p - '0');
         ++p;
     }
     const auto count = p - digits;
-    if (count == 0 || count > 18) return false;
-    if (p < end && *p != ' ') return false;
+    if (count == 0 || count > 18 || p > end) return false;
+    if (p != end && *p != ' ') return false;
     item.value = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
     return true;
 }
@@ -133,19 +132,21 @@ std::uint32_t pack_satellite(const char* id) {
 class CompactRinexDecoder {
 public:
     CompactRinexDecoder(std::string_view text, std::size_t max_output)
-        : lines_(text), max_output_(max_output) {
-        // Decoded files are three to four and a half times their compact size; reserving
-        // that once avoids regrowing the text, and pages never written cost nothing.
-        const std::size_t guess = text.size() / 2 * 9 + 4096;
-        out_.reserve(guess < max_output ? guess : max_output);
-    }
+        : lines_(text), max_output_(max_output), out_(expected_size(text.size(), max_output)) {}
 
     Expected<std::string> run() {
         if (!read_header() || !read_body()) return Error{std::move(error_)};
-        return std::move(out_);
+        return std::move(out_).take();
     }
 
 private:
+    // Decoded files are three to four and a half times their compact size; reserving that
+    // once avoids regrowing the text, and pages never written cost nothing.
+    static std::size_t expected_size(std::size_t compact_size, std::size_t max_output) {
+        const std::size_t guess = compact_size / 2 * 9 + 4096;
+        return guess < max_output ? guess : max_output;
+    }
+
     bool fail(std::string_view problem) {
         error_ = "compact RINEX: ";
         error_ += problem;
@@ -162,8 +163,10 @@ private:
     }
 
     void write_line(std::string_view line) {
-        out_.append(line);
-        out_.push_back('\n');
+        char* o = out_.room(line.size() + 1);
+        std::memcpy(o, line.data(), line.size());
+        o[line.size()] = '\n';
+        out_.commit(o + line.size() + 1);
     }
 
     // A line that must exist and be complete: anything else means the file was cut short.
@@ -440,7 +443,7 @@ private:
             write_clock_offset(clock_text, clock_.value(), clock_layout_);
             out_.append(head);
             out_.append(head_width - head.size(), ' ');
-            out_.append(clock_text, static_cast<std::size_t>(clock_layout_.width));
+            out_.append(std::string_view(clock_text, static_cast<std::size_t>(clock_layout_.width)));
             out_.push_back('\n');
         } else {
             write_line(trim_trailing_blanks(head));
@@ -457,25 +460,25 @@ private:
     bool decode_satellite_line(std::size_t index, std::string_view line) {
         SatelliteState& state = pool_[slots_[index]];
         const std::size_t types = state.fields.size();
-        if (row_.size() < types * kFieldWidth) row_.resize(types * kFieldWidth);
-        char* row = row_.data();
+        if (values_.size() < types) values_.resize(types);
+        std::int64_t* values = values_.data();
 
+        // The observations: blank-separated items, the line possibly ending early.
         const char* p = line.data();
         const char* end = p + line.size();
         bool ended = false;  // the line stopped before all fields: the rest are blank
         for (std::size_t i = 0; i < types; ++i) {
             ObservationField& field = state.fields[i];
-            char* cell = row + i * kFieldWidth;
             if (ended || p == end) {
                 ended = true;
                 field.active = false;
-                std::memset(cell, ' ', kValueWidth);
+                values[i] = kBlank;
                 continue;
             }
             if (*p == ' ') {
                 ++p;
                 field.active = false;
-                std::memset(cell, ' ', kValueWidth);
+                values[i] = kBlank;
                 continue;
             }
             SeriesItem item;
@@ -499,53 +502,64 @@ private:
             if (value < kMinObservationValue || value > kMaxObservationValue) {
                 return fail("observation value is out of the range RINEX can hold");
             }
-            write_observation_value(cell, value);
+            values[i] = value;
             if (p == end) {
                 ended = true;
             } else {
                 ++p;  // the blank after the field
             }
         }
+
+        // The flags after the observations, differenced against the satellite's last ones.
         if (!ended) apply_character_difference(state.flags, std::string_view(p, end - p));
+        char* flags = state.flags.data();
         if (!rinex3_) {
             // RINEX 2 flags belong to their observation: a missing one loses its flags, and
             // they are blank again when it returns.
             for (std::size_t i = 0; i < types; ++i) {
-                if (!state.fields[i].active) {
-                    state.flags[2 * i] = ' ';
-                    state.flags[2 * i + 1] = ' ';
+                if (values[i] == kBlank) {
+                    flags[2 * i] = ' ';
+                    flags[2 * i + 1] = ' ';
                 }
             }
         }
 
-        const std::size_t flag_count = state.flags.size();
-        const char* flags = state.flags.data();
-        for (std::size_t i = 0; i < types; ++i) {
-            char* cell = row + i * kFieldWidth + kValueWidth;
-            cell[0] = 2 * i < flag_count ? flags[2 * i] : ' ';
-            cell[1] = 2 * i + 1 < flag_count ? flags[2 * i + 1] : ' ';
-        }
-
-        const std::size_t row_length = types * kFieldWidth;
+        // The RINEX line(s): "Xnn" and every field in RINEX 3; in RINEX 2 five fields a line.
+        const std::size_t per_line = rinex3_ ? types : kRinex2FieldsPerLine;
+        char* o = out_.room(3 + types * (kFieldWidth + 1) + 1);
+        char* line_start = o;
         if (rinex3_) {
-            out_.append(epoch_.data() + satellite_column_ + 3 * index, 3);
-            write_line(trim_trailing_blanks(std::string_view(row, row_length)));
-            return true;
+            std::memcpy(o, epoch_.data() + satellite_column_ + 3 * index, 3);
+            o += 3;
         }
-        for (std::size_t start = 0; start < row_length;
-             start += kRinex2FieldsPerLine * kFieldWidth) {
-            std::size_t stop = start + kRinex2FieldsPerLine * kFieldWidth;
-            if (stop > row_length) stop = row_length;
-            write_line(trim_trailing_blanks(std::string_view(row + start, stop - start)));
+        std::size_t i = 0;
+        while (true) {
+            const std::size_t stop = std::min(types, i + per_line);
+            for (; i < stop; ++i) {
+                if (values[i] == kBlank) {
+                    std::memset(o, ' ', kValueWidth);
+                } else {
+                    write_observation_value(o, values[i]);
+                }
+                o[kValueWidth] = flags[2 * i];
+                o[kValueWidth + 1] = flags[2 * i + 1];
+                o += kFieldWidth;
+            }
+            while (o > line_start && o[-1] == ' ') --o;
+            *o++ = '\n';
+            if (i >= types) break;
+            line_start = o;
         }
+        out_.commit(o);
         return true;
     }
 
     static constexpr std::uint32_t kNoSlot = ~std::uint32_t{0};
+    static constexpr std::int64_t kBlank = INT64_MIN;  // outside every observation's range
 
     LineCursor lines_;
     std::size_t max_output_;
-    std::string out_;
+    GrowingText out_;
     std::string error_;
 
     bool rinex3_ = false;
@@ -565,7 +579,7 @@ private:
     std::vector<std::uint32_t> keys_, slots_;  // satellites of the previous epoch
     std::vector<std::uint32_t> next_keys_, next_slots_, sorted_keys_, table_;
     std::vector<std::uint8_t> claimed_;
-    std::vector<char> row_;  // one satellite's fields, 16 characters each
+    std::vector<std::int64_t> values_;  // one satellite's observations, or kBlank
 };
 
 }  // namespace

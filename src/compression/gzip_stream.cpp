@@ -1,5 +1,7 @@
 #include "compression/gzip_stream.hpp"
 
+#include "compression/huge_pages.hpp"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -63,7 +65,10 @@ Expected<std::string> inflate_gzip(std::string_view bytes, std::size_t max_outpu
     const std::size_t plausible = bytes.size() < SIZE_MAX / 1032 ? bytes.size() * 1032 : SIZE_MAX;
     if (capacity == 0 || capacity > plausible) capacity = bytes.size() * 4;
     capacity = std::min(capacity + 1, max_output + 1);
-    std::string out(capacity, '\0');
+    std::string out;
+    out.reserve(capacity);
+    advise_huge_pages(out.data(), out.capacity());
+    out.resize(capacity);
     std::size_t produced = 0;
 
     const auto* next = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -74,7 +79,10 @@ Expected<std::string> inflate_gzip(std::string_view bytes, std::size_t max_outpu
                 return Error{"gzip content exceeds the limit of " + std::to_string(max_output) +
                              " bytes"};
             }
-            out.resize(std::min(out.size() + out.size() / 2 + 4096, max_output + 1));
+            const std::size_t grown = std::min(out.size() + out.size() / 2 + 4096, max_output + 1);
+            out.reserve(grown);
+            advise_huge_pages(out.data(), out.capacity());
+            out.resize(grown);
         }
         // zlib counts in 32-bit units; larger buffers go through in pieces.
         const auto in_chunk = static_cast<uInt>(std::min<std::size_t>(remaining, UINT_MAX));

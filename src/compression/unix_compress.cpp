@@ -1,5 +1,7 @@
 #include "compression/unix_compress.hpp"
 
+#include "compression/huge_pages.hpp"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -89,7 +91,10 @@ Expected<std::string> expand_unix_compress(std::string_view bytes, std::size_t m
     std::vector<std::uint32_t> entry_length(table_size);
 
     const std::size_t room_limit = max_output + table_size + 2;
-    std::string out(std::min(bytes.size() * 4 + table_size + 2, room_limit), '\0');
+    std::string out;
+    out.reserve(std::min(bytes.size() * 4 + table_size + 2, room_limit));
+    advise_huge_pages(out.data(), out.capacity());
+    out.resize(out.capacity());
     std::size_t produced = 0;
 
     CodeReader codes(bytes.substr(3));
@@ -122,7 +127,9 @@ Expected<std::string> expand_unix_compress(std::string_view bytes, std::size_t m
         // No string is longer than the table has entries; keep room for the longest.
         if (out.size() - produced <= table_size) {
             if (produced > max_output) return too_large(max_output);
-            out.resize(std::min(out.size() + out.size() / 2 + table_size + 1, room_limit));
+            out.reserve(std::min(out.size() + out.size() / 2 + table_size + 1, room_limit));
+            advise_huge_pages(out.data(), out.capacity());
+            out.resize(out.capacity());
         }
         char* o = out.data();
         const std::size_t start = produced;

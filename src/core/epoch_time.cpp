@@ -1,5 +1,6 @@
 #include "core/epoch_time.hpp"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -109,10 +110,13 @@ std::size_t format_epoch_timestamp(const EpochTime& t, char* out) {
     out[len++] = ':';
     const double s = t.second;
     if (s >= 0.0 && s < 1e9) {
-        // Fast path: the usual seconds of a minute, rounded to milliseconds exactly as printf.
+        // Fast path: the usual seconds of a minute, rounded to milliseconds exactly as printf
+        // rounds (to_chars gives the correctly rounded fixed form), zero-padded to six.
         char buf[40];
-        int n = std::snprintf(buf, sizeof buf, "%06.3f", s);
-        for (int i = 0; i < n; ++i) out[len++] = buf[i];
+        auto res = std::to_chars(buf, buf + sizeof buf, s, std::chars_format::fixed, 3);
+        const auto n = static_cast<std::size_t>(res.ptr - buf);
+        for (std::size_t i = n; i < 6; ++i) out[len++] = '0';
+        for (std::size_t i = 0; i < n; ++i) out[len++] = buf[i];
     } else {
         std::string txt = format_fixed(s, 3);
         if (std::isfinite(s)) {

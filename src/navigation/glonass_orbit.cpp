@@ -74,8 +74,12 @@ std::optional<Ecef> glonass_propagate(const GlonassEphemeris& r, const EpochTime
     return glonass_propagate_on_day(r, julian_day_number(r.epoch), julian_day_number(epoch));
 }
 
-std::optional<Ecef> glonass_propagate_on_day(const GlonassEphemeris& r, double record_day,
-                                             double day_number) {
+namespace {
+
+// The integration from the record to dt seconds after it, reusing and extending the whole-step
+// states of `cache` when one is given. Both paths run the same steps in the same order.
+std::optional<Ecef> propagate(const GlonassEphemeris& r, double record_day, double day_number,
+                              GlonassStepCache* cache) {
     // As seconds_between: target minus record, in seconds.
     const double dt = 86400.0 * (day_number - record_day);
     if (std::fabs(dt) > kLongestInterval) return std::nullopt;
@@ -83,18 +87,41 @@ std::optional<Ecef> glonass_propagate_on_day(const GlonassEphemeris& r, double r
     const Acceleration extra{r.ax, r.ay, r.az};
     State s{r.x, r.y, r.z, r.vx, r.vy, r.vz};
     const double full_step = std::copysign(kStep, dt);
+    std::vector<std::array<double, 6>>* steps = nullptr;
+    if (cache != nullptr) steps = dt > 0.0 ? &cache->after : &cache->before;
+    std::size_t k = 0;
     double elapsed = 0.0;
     while (std::fabs(elapsed) < std::fabs(dt)) {
         // elapsed is a whole number of full steps within a factor of two of dt, so dt - elapsed
         // is exact and the last step lands on dt; the bound only guards that reasoning.
         const double remaining = dt - elapsed;
-        const double h = std::fabs(remaining) < kStep ? remaining : full_step;
-        s = runge_kutta_step(s, extra, h);
+        const bool whole = !(std::fabs(remaining) < kStep);
+        const double h = whole ? full_step : remaining;
+        if (whole && steps != nullptr && k < steps->size()) {
+            const auto& c = (*steps)[k];
+            s = State{c[0], c[1], c[2], c[3], c[4], c[5]};
+        } else {
+            s = runge_kutta_step(s, extra, h);
+            if (whole && steps != nullptr) steps->push_back({s.x, s.y, s.z, s.vx, s.vy, s.vz});
+        }
+        if (whole) ++k;
         const double next = elapsed + h;
         if (next == elapsed) break;
         elapsed = next;
     }
     return Ecef{s.x, s.y, s.z};
+}
+
+}  // namespace
+
+std::optional<Ecef> glonass_propagate_on_day(const GlonassEphemeris& r, double record_day,
+                                             double day_number) {
+    return propagate(r, record_day, day_number, nullptr);
+}
+
+std::optional<Ecef> glonass_propagate_on_day(const GlonassEphemeris& r, double record_day,
+                                             double day_number, GlonassStepCache& cache) {
+    return propagate(r, record_day, day_number, &cache);
 }
 
 std::optional<Ecef> glonass_position(std::span<const GlonassEphemeris> records,

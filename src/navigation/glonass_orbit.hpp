@@ -1,6 +1,9 @@
 // GLONASS broadcast orbits: the state vector of the nearest record integrated to the epoch.
 #pragma once
 
+#include <array>
+#include <vector>
+
 #include <optional>
 #include <span>
 
@@ -31,5 +34,17 @@ std::optional<Ecef> glonass_propagate(const GlonassEphemeris& record, const Epoc
 // The same with the epoch and the record's time of clock given as julian_day_number values.
 std::optional<Ecef> glonass_propagate_on_day(const GlonassEphemeris& record, double record_day,
                                              double day_number);
+
+// The states a record's integration passes through at whole steps (60 s, 120 s, ... after and
+// before its time of clock). They depend on the record alone, so an analysis that asks for one
+// satellite at many nearby epochs keeps them and integrates only the last, shortened step anew;
+// the positions are exactly those of the integration from the record.
+struct GlonassStepCache {
+    std::vector<std::array<double, 6>> after;   // state after k + 1 full steps forward
+    std::vector<std::array<double, 6>> before;  // state after k + 1 full steps backward
+};
+
+std::optional<Ecef> glonass_propagate_on_day(const GlonassEphemeris& record, double record_day,
+                                             double day_number, GlonassStepCache& cache);
 
 }  // namespace qcn0

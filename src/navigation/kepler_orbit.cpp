@@ -47,14 +47,24 @@ Ecef kepler_position_on_day(const KeplerEphemeris& r, double day_number) {
 
     // Ten Newton steps on Kepler's equation. Once a step leaves E unchanged (to the bit, sign of
     // zero included) every later step would too, so stopping there gives the ten-step value.
+    // The sine and cosine of the fixed point are those its last step computed, so they are kept.
     double ecc = m;
+    double sin_e = 0.0, cos_e = 0.0;
+    bool have_trig = false;
     for (int k = 0; k < kKeplerSteps; ++k) {
-        const double next = ecc - (ecc - r.e * std::sin(ecc) - m) / (1.0 - r.e * std::cos(ecc));
-        if (next == ecc && std::signbit(next) == std::signbit(ecc)) break;
+        sin_e = std::sin(ecc);
+        cos_e = std::cos(ecc);
+        const double next = ecc - (ecc - r.e * sin_e - m) / (1.0 - r.e * cos_e);
+        if (next == ecc && std::signbit(next) == std::signbit(ecc)) {
+            have_trig = true;
+            break;
+        }
         ecc = next;
     }
-    const double sin_e = std::sin(ecc);
-    const double cos_e = std::cos(ecc);
+    if (!have_trig) {
+        sin_e = std::sin(ecc);
+        cos_e = std::cos(ecc);
+    }
 
     const double nu = std::atan2(std::sqrt(1.0 - r.e * r.e) * sin_e, cos_e - r.e);
     const double phi = nu + r.omega;

@@ -36,6 +36,16 @@ LookAngles look_angles(const LocalFrame& f, const Ecef& sat) {
     return LookAngles{azimuth, elevation};
 }
 
+double elevation_angle(const LocalFrame& f, const Ecef& sat) {
+    const double dx = sat.x - f.origin.x;
+    const double dy = sat.y - f.origin.y;
+    const double dz = sat.z - f.origin.z;
+    const double east = -f.sin_lon * dx + f.cos_lon * dy;
+    const double north = -f.sin_lat * f.cos_lon * dx - f.sin_lat * f.sin_lon * dy + f.cos_lat * dz;
+    const double up = f.cos_lat * f.cos_lon * dx + f.cos_lat * f.sin_lon * dy + f.sin_lat * dz;
+    return std::atan2(up, std::sqrt(east * east + north * north)) * kDegreesPerRadian;
+}
+
 LookAngles look_angles(const Ecef& receiver, const Ecef& satellite) {
     return look_angles(local_frame(receiver), satellite);
 }

@@ -19,4 +19,7 @@ LocalFrame local_frame(const Ecef& receiver);
 LookAngles look_angles(const LocalFrame& frame, const Ecef& satellite);
 LookAngles look_angles(const Ecef& receiver, const Ecef& satellite);
 
+// The elevation alone, exactly as look_angles computes it (degrees).
+double elevation_angle(const LocalFrame& frame, const Ecef& satellite);
+
 }  // namespace qcn0

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <unordered_set>
 
 #include "core/epoch_time.hpp"
 #include "core/systems.hpp"
@@ -39,11 +40,25 @@ std::optional<EpochTime> parse_timestamp(std::string_view text) {
     return EpochTime{*year, *month, *day, *hour, *minute, *second};
 }
 
-void collect(std::vector<std::string>& into, const std::vector<std::string>& satellites) {
-    for (const auto& s : satellites) {
-        if (std::find(into.begin(), into.end(), s) == into.end()) into.push_back(s);
+// The distinct satellites of a run in order of first collection; runs can last a whole day, so
+// membership is looked up in a set rather than by walking the list.
+class Collected {
+public:
+    void clear() {
+        list_.clear();
+        seen_.clear();
     }
-}
+    void add(const std::vector<std::string>& satellites) {
+        for (const auto& s : satellites) {
+            if (seen_.insert(s).second) list_.push_back(s);
+        }
+    }
+    const std::vector<std::string>& list() const { return list_; }
+
+private:
+    std::vector<std::string> list_;
+    std::unordered_set<std::string> seen_;
+};
 
 VisibilityAnomaly make_anomaly(const std::vector<EpochVisibility>& epochs, std::size_t start,
                                std::size_t end_exclusive, std::vector<std::string> satellites,
@@ -94,7 +109,7 @@ std::vector<VisibilityAnomaly> detect_visibility_anomalies(const std::vector<Epo
     // is not part of the run.
     bool in_run = false;
     std::size_t start = 0;
-    std::vector<std::string> collected;
+    Collected collected;
     for (std::size_t j = 0; j < epochs.size(); ++j) {
         const auto& e = epochs[j];
         const double ratio = e.predicted == 0 ? 0.0
@@ -106,9 +121,9 @@ std::vector<VisibilityAnomaly> detect_visibility_anomalies(const std::vector<Epo
             in_run = true;
         }
         if (in_run) {
-            collect(collected, e.missing);
+            collected.add(e.missing);
             if (ratio <= 0.1) {
-                if (j > start) out.push_back(make_anomaly(epochs, start, j, collected, true));
+                if (j > start) out.push_back(make_anomaly(epochs, start, j, collected.list(), true));
                 in_run = false;
             }
         }
@@ -125,9 +140,9 @@ std::vector<VisibilityAnomaly> detect_visibility_anomalies(const std::vector<Epo
             in_run = true;
         }
         if (in_run) {
-            collect(collected, e.unexpected);
+            collected.add(e.unexpected);
             if (e.unexpected.size() < 2) {
-                if (j > start) out.push_back(make_anomaly(epochs, start, j, collected, false));
+                if (j > start) out.push_back(make_anomaly(epochs, start, j, collected.list(), false));
                 in_run = false;
             }
         }

@@ -68,7 +68,7 @@ TEST(FileInformation, CopiedFromTheHeaderAndTheEpochs) {
     EXPECT_EQ(f.interval, 30.0);
     EXPECT_EQ(f.start_time, "2024-01-07T00:00:00.000Z");
     EXPECT_EQ(f.end_time, "2024-01-07T01:30:30.500Z");
-    EXPECT_NEAR(f.duration_hours, 5430.5 / 3600.0, 1e-9);
+    EXPECT_NEAR(f.duration_hours, 5430.5 / 3600.0, 1e-7);  // day numbers hold ~0.1 ms
     EXPECT_NEAR(f.position_lat, 0.0, 1e-9);
     EXPECT_NEAR(f.position_lon, 0.0, 1e-9);
     EXPECT_NEAR(f.position_height, 0.0, 1e-3);
@@ -86,7 +86,7 @@ TEST(FileInformation, FirstAndLastInFileOrder) {
     const AnalysisResult r = analyse(obs, defaults(), nullptr);
     EXPECT_EQ(r.file_info.start_time, "2024-01-07T01:00:00.000Z");
     EXPECT_EQ(r.file_info.end_time, "2024-01-07T00:00:00.000Z");
-    EXPECT_NEAR(r.file_info.duration_hours, -1.0, 1e-9);
+    EXPECT_NEAR(r.file_info.duration_hours, -1.0, 1e-7);
     // Without a position the coordinates stay 0.
     EXPECT_EQ(r.file_info.position_lat, 0.0);
     EXPECT_EQ(r.file_info.position_lon, 0.0);
