@@ -181,6 +181,23 @@ TEST(ConstellationStatistics, CycleSlipsCompareSortedValues) {
     EXPECT_EQ(r.constellation_stats.find("Galileo")->cycle_slips, 1u);
 }
 
+TEST(ConstellationStatistics, CycleSlipsOverManyValues) {
+    // One satellite, values in shuffled time order. Sorted: 10, 12, 21.9, 32.5, 35, 45.2, 46,
+    // 56.5 with steps 2, 9.9, 10.6, 2.5, 10.2, 0.8, 10.5: three steps above 10 dB.
+    const std::vector<double> values = {45.2, 10.0, 56.5, 32.5, 46.0, 12.0, 35.0, 21.9};
+    Rinex3Text text;
+    for (std::size_t k = 0; k < values.size(); ++k) text.epoch(static_cast<double>(k), {{"C11", {values[k]}}});
+    EXPECT_EQ(analysed(text.parse()).constellation_stats.find("BeiDou")->cycle_slips, 3u);
+
+    // The same values spread over two satellites count per satellite: C11 10, 12, 21.9, 32.5, 35
+    // (one step above 10) and C12 45.2, 46, 56.5 (one).
+    Rinex3Text split;
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        split.epoch(static_cast<double>(k), {{values[k] < 40.0 ? "C11" : "C12", {values[k]}}});
+    }
+    EXPECT_EQ(analysed(split.parse()).constellation_stats.find("BeiDou")->cycle_slips, 2u);
+}
+
 TEST(ConstellationStatistics, DataGapsCountTheConstellationsEpochs) {
     // G01 at epochs 1, 2 and 5 of five epochs that all carry GPS samples: 2 gaps.
     const RinexObsData obs = Rinex3Text()
