@@ -50,7 +50,9 @@ double best_ms(F&& body) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::printf("file\tstored\tcrx\trnx\tinflate_ms\thatanaka_ms\tdecode_input_ms\tread_ms\tdecode_read_ms\n");
+    std::printf(
+        "file\tstored\tcrx\trnx\tinflate_ms\thatanaka_ms\tdecode_input_ms\tread_ms\tdecode_read_"
+        "ms\n");
     for (int i = 1; i < argc; ++i) {
         const std::string stored = read_all(argv[i]);
         std::string crx = stored;
@@ -78,8 +80,9 @@ int main(int argc, char** argv) {
         });
         std::string name = argv[i];
         name = name.substr(name.find_last_of('/') + 1);
-        std::printf("%s\t%zu\t%zu\t%zu\t%.3f\t%.3f\t%.3f\t%.3f\t%.3f\n", name.c_str(), stored.size(),
-                    crx.size(), decoded->size(), inflate, hatanaka, whole, read, both);
+        std::printf("%s\t%zu\t%zu\t%zu\t%.3f\t%.3f\t%.3f\t%.3f\t%.3f\n", name.c_str(),
+                    stored.size(), crx.size(), decoded->size(), inflate, hatanaka, whole, read,
+                    both);
         std::fflush(stdout);
     }
     return 0;

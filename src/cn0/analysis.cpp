@@ -104,7 +104,7 @@ SampleSet collect_samples(const RinexObsData& obs, const AnalysisSettings& setti
         frame = local_frame(Ecef{p[0], p[1], p[2]});
     }
     std::vector<char> snr(obs.codes.size(), 0);
-    for (std::size_t c = 0; c < obs.codes.size(); ++c) snr[c] = obs.is_snr_code(static_cast<std::uint16_t>(c)) ? 1 : 0;
+    for (std::size_t c = 0; c < obs.codes.size(); ++c) snr[c] = obs.is_snr_code(static_cast<std::uint32_t>(c)) ? 1 : 0;
 
     set.samples.reserve(obs.values.size() / 3 + 16);
     std::optional<Ecef> own_position;

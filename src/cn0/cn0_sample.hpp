@@ -19,7 +19,7 @@ struct Cn0Sample {
     // epochs written with the same time share one index.
     std::uint32_t time;
     std::uint32_t satellite;  // index into SampleSet::satellites
-    std::uint16_t signal;     // index into SampleSet::signals
+    std::uint32_t signal;     // index into SampleSet::signals
     char system;              // first character of the identifier ('G' for an empty one)
     double cn0;               // dB-Hz
     double elevation;         // degrees

@@ -46,7 +46,7 @@ std::string_view trim_copied_line(std::string_view s) {
 // The lines of the compact text with their 1-based numbers. A carriage return before a line
 // feed belongs to the line end.
 class LineCursor {
-public:
+  public:
     explicit LineCursor(std::string_view text) : text_(text) {}
 
     // The next line, or false at the end of the text. `terminated` tells whether a line feed
@@ -72,7 +72,7 @@ public:
 
     std::size_t number() const { return number_; }
 
-private:
+  private:
     std::string_view text_;
     std::size_t pos_ = 0;
     std::size_t number_ = 0;
@@ -89,7 +89,7 @@ struct SeriesItem {
 // line feed or carriage return that ended the line: it stops the scans without a bounds
 // check on every digit. Eighteen digits are more than any RINEX field needs and keep the value
 // within 64 bits.
-bool parse_series_item(const char*& p, const char* end, SeriesItem& item) {
+inline bool parse_series_item(const char*& p, const char* end, SeriesItem& item) {
     item.starts_arc = p + 1 < end && p[1] == '&';
     item.order = 0;
     if (item.starts_arc) {
@@ -108,7 +108,8 @@ bool parse_series_item(const char*& p, const char* end, SeriesItem& item) {
     const auto count = p - digits;
     if (count == 0 || count > 18 || p > end) return false;
     if (p != end && *p != ' ') return false;
-    item.value = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
+    item.value =
+        negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
     return true;
 }
 
@@ -130,7 +131,7 @@ std::uint32_t pack_satellite(const char* id) {
 }
 
 class CompactRinexDecoder {
-public:
+  public:
     CompactRinexDecoder(std::string_view text, std::size_t max_output)
         : lines_(text), max_output_(max_output), out_(expected_size(text.size(), max_output)) {}
 
@@ -139,7 +140,7 @@ public:
         return std::move(out_).take();
     }
 
-private:
+  private:
     // Decoded files are three to four and a half times their compact size; reserving that
     // once avoids regrowing the text, and pages never written cost nothing.
     static std::size_t expected_size(std::size_t compact_size, std::size_t max_output) {
@@ -157,8 +158,8 @@ private:
     }
 
     bool fail_too_large() {
-        error_ = "compact RINEX: decoded text exceeds the limit of " +
-                 std::to_string(max_output_) + " bytes";
+        error_ = "compact RINEX: decoded text exceeds the limit of " + std::to_string(max_output_) +
+                 " bytes";
         return false;
     }
 
@@ -358,7 +359,8 @@ private:
         std::sort(sorted_keys_.begin(), sorted_keys_.end());
         const auto twice = std::adjacent_find(sorted_keys_.begin(), sorted_keys_.end());
         if (twice != sorted_keys_.end()) {
-            const char id[3] = {static_cast<char>(*twice & 0xff), static_cast<char>(*twice >> 8 & 0xff),
+            const char id[3] = {static_cast<char>(*twice & 0xff),
+                                static_cast<char>(*twice >> 8 & 0xff),
                                 static_cast<char>(*twice >> 16 & 0xff)};
             return fail("satellite \"" + std::string(id, 3) + "\" is listed twice in the epoch");
         }
@@ -443,7 +445,8 @@ private:
             write_clock_offset(clock_text, clock_.value(), clock_layout_);
             out_.append(head);
             out_.append(head_width - head.size(), ' ');
-            out_.append(std::string_view(clock_text, static_cast<std::size_t>(clock_layout_.width)));
+            out_.append(
+                std::string_view(clock_text, static_cast<std::size_t>(clock_layout_.width)));
             out_.push_back('\n');
         } else {
             write_line(trim_trailing_blanks(head));
@@ -537,7 +540,7 @@ private:
             const std::size_t stop = std::min(types, i + per_line);
             for (; i < stop; ++i) {
                 if (values[i] == kBlank) {
-                    std::memset(o, ' ', kValueWidth);
+                    std::memcpy(o, "              ", kValueWidth);
                 } else {
                     write_observation_value(o, values[i]);
                 }

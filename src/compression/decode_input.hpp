@@ -18,7 +18,7 @@ namespace qcn0 {
 // the decoded text, owned here. Plain input is never copied, so the caller's bytes must
 // outlive the view; decoded text lives as long as this object (moves keep it in place).
 class DecodedInput {
-public:
+  public:
     static DecodedInput borrowed(std::string_view bytes) { return DecodedInput(bytes); }
     static DecodedInput owned(std::string text, std::vector<InputFormat> layers) {
         return DecodedInput(std::move(text), std::move(layers));
@@ -29,7 +29,7 @@ public:
     // The packings removed, outermost first; empty for plain input.
     const std::vector<InputFormat>& layers() const { return layers_; }
 
-private:
+  private:
     explicit DecodedInput(std::string_view bytes) : borrowed_(bytes) {}
     DecodedInput(std::string text, std::vector<InputFormat> layers)
         : owned_(std::move(text)), layers_(std::move(layers)) {}

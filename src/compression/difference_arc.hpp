@@ -12,7 +12,7 @@
 namespace qcn0 {
 
 class DifferenceArc {
-public:
+  public:
     // The largest order Compact RINEX allows.
     static constexpr int kMaxOrder = 5;
 
@@ -28,7 +28,25 @@ public:
     std::int64_t add(std::int64_t difference) {
         const int k = depth_ < order_ ? depth_ : order_;
         terms_[k] = static_cast<std::uint64_t>(difference);
-        for (int j = k - 1; j >= 0; --j) terms_[j] += terms_[j + 1];
+        switch (k) {  // each order adds its difference to the one below
+            case 5:
+                terms_[4] += terms_[5];
+                [[fallthrough]];
+            case 4:
+                terms_[3] += terms_[4];
+                [[fallthrough]];
+            case 3:
+                terms_[2] += terms_[3];
+                [[fallthrough]];
+            case 2:
+                terms_[1] += terms_[2];
+                [[fallthrough]];
+            case 1:
+                terms_[0] += terms_[1];
+                break;
+            default:
+                break;
+        }
         if (depth_ <= kMaxOrder) ++depth_;
         return static_cast<std::int64_t>(terms_[0]);
     }
@@ -42,7 +60,7 @@ public:
 
     std::int64_t value() const { return static_cast<std::int64_t>(terms_[0]); }
 
-private:
+  private:
     std::uint64_t terms_[kMaxOrder + 1] = {};
     std::uint8_t order_ = 0;
     std::uint8_t depth_ = 0;  // values seen since the arc started, capped above kMaxOrder

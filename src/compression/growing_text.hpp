@@ -13,7 +13,7 @@
 namespace qcn0 {
 
 class GrowingText {
-public:
+  public:
     explicit GrowingText(std::size_t expected_size) { reserve(expected_size); }
 
     // Where the next `n` characters go; `commit` then says where the written text ends.
@@ -50,7 +50,7 @@ public:
         return std::move(text_);
     }
 
-private:
+  private:
     static constexpr std::size_t kStep = std::size_t{1} << 20;
 
     void reserve(std::size_t capacity) {

@@ -1,12 +1,12 @@
 #include "compression/gzip_stream.hpp"
 
-#include "compression/huge_pages.hpp"
-
 #include <zlib.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+
+#include "compression/growing_text.hpp"
 
 namespace qcn0 {
 
@@ -14,7 +14,7 @@ namespace {
 
 // zlib's stream state, ended however inflation stops.
 class Inflater {
-public:
+  public:
     Inflater() { ok_ = inflateInit2(&stream_, 16 + MAX_WBITS) == Z_OK; }
     ~Inflater() {
         if (ok_) inflateEnd(&stream_);
@@ -25,7 +25,7 @@ public:
     bool ok() const { return ok_; }
     z_stream& stream() { return stream_; }
 
-private:
+  private:
     z_stream stream_{};
     bool ok_ = false;
 };
@@ -60,41 +60,31 @@ Expected<std::string> inflate_gzip(std::string_view bytes, std::size_t max_outpu
     if (!inflater.ok()) return Error{"gzip: cannot start zlib"};
     z_stream& zs = inflater.stream();
 
-    // Deflate expands at most 1032 to 1, so a stated size beyond that is not this file's.
-    std::size_t capacity = stated_size(bytes);
-    const std::size_t plausible = bytes.size() < SIZE_MAX / 1032 ? bytes.size() * 1032 : SIZE_MAX;
-    if (capacity == 0 || capacity > plausible) capacity = bytes.size() * 4;
-    capacity = std::min(capacity + 1, max_output + 1);
-    std::string out;
-    out.reserve(capacity);
-    advise_huge_pages(out.data(), out.capacity());
-    out.resize(capacity);
-    std::size_t produced = 0;
+    // The stated size is trusted for reserving memory only up to a ratio no RINEX file comes
+    // near, so that a damaged or crafted size costs nothing; pages are touched as text arrives.
+    std::size_t expected = stated_size(bytes);
+    if (expected == 0 || expected / 64 > bytes.size()) expected = bytes.size() * 4;
+    GrowingText out(std::min(expected + 1, max_output + 1));
 
     const auto* next = reinterpret_cast<const unsigned char*>(bytes.data());
     std::size_t remaining = bytes.size();
     while (true) {
-        if (produced == out.size()) {
-            if (out.size() > max_output) {
-                return Error{"gzip content exceeds the limit of " + std::to_string(max_output) +
-                             " bytes"};
-            }
-            const std::size_t grown = std::min(out.size() + out.size() / 2 + 4096, max_output + 1);
-            out.reserve(grown);
-            advise_huge_pages(out.data(), out.capacity());
-            out.resize(grown);
+        if (out.size() > max_output) {
+            return Error{"gzip content exceeds the limit of " + std::to_string(max_output) +
+                         " bytes"};
         }
-        // zlib counts in 32-bit units; larger buffers go through in pieces.
+        // zlib counts in 32-bit units; input and output go through in pieces.
+        constexpr uInt kOutputPiece = uInt{1} << 20;
+        char* piece = out.room(kOutputPiece);
         const auto in_chunk = static_cast<uInt>(std::min<std::size_t>(remaining, UINT_MAX));
-        const auto out_chunk = static_cast<uInt>(std::min<std::size_t>(out.size() - produced, UINT_MAX));
         zs.next_in = const_cast<Bytef*>(next);
         zs.avail_in = in_chunk;
-        zs.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
-        zs.avail_out = out_chunk;
+        zs.next_out = reinterpret_cast<Bytef*>(piece);
+        zs.avail_out = kOutputPiece;
         const int status = inflate(&zs, Z_NO_FLUSH);
         next += in_chunk - zs.avail_in;
         remaining -= in_chunk - zs.avail_in;
-        produced += out_chunk - zs.avail_out;
+        out.commit(piece + (kOutputPiece - zs.avail_out));
         if (status == Z_STREAM_END) {
             // Another member may follow; zero bytes are padding some writers add.
             const std::size_t padding =
@@ -109,7 +99,8 @@ Expected<std::string> inflate_gzip(std::string_view bytes, std::size_t max_outpu
         }
         if (status == Z_OK) continue;
         if (status == Z_BUF_ERROR) {
-            // No progress possible: a full output grows above; otherwise the input ran out.
+            // No progress possible: a full piece of output is followed by another; otherwise
+            // the input ran out.
             if (zs.avail_out == 0) continue;
             if (remaining == 0) return Error{"gzip data is truncated"};
             return corrupt(zs);
@@ -117,11 +108,10 @@ Expected<std::string> inflate_gzip(std::string_view bytes, std::size_t max_outpu
         if (status == Z_MEM_ERROR) return Error{"gzip: out of memory"};
         return corrupt(zs);
     }
-    if (produced > max_output) {
+    if (out.size() > max_output) {
         return Error{"gzip content exceeds the limit of " + std::to_string(max_output) + " bytes"};
     }
-    out.resize(produced);
-    return out;
+    return std::move(out).take();
 }
 
 }  // namespace qcn0

@@ -10,7 +10,7 @@
 namespace qcn0 {
 
 class ObservationTypeCounts {
-public:
+  public:
     // Counts are capped: no receiver records this many types, and the cap bounds the state a
     // decoder keeps per satellite.
     static constexpr int kMaxTypes = 999;
@@ -28,7 +28,7 @@ public:
         return counts_[static_cast<unsigned char>(letter)];
     }
 
-private:
+  private:
     bool rinex3_;
     int common_ = -1;
     std::array<int, 256> counts_;

@@ -1,11 +1,11 @@
 #include "compression/unix_compress.hpp"
 
-#include "compression/huge_pages.hpp"
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
+
+#include "compression/growing_text.hpp"
 
 namespace qcn0 {
 
@@ -16,7 +16,7 @@ constexpr unsigned kClearCode = 256;
 
 // Codes read from the least significant bit up, at any bit position.
 class CodeReader {
-public:
+  public:
     explicit CodeReader(std::string_view data)
         : data_(reinterpret_cast<const unsigned char*>(data.data())),
           size_(data.size()),
@@ -28,7 +28,8 @@ public:
         const std::size_t byte = static_cast<std::size_t>(position_ >> 3);
         std::uint32_t window = 0;
         if (byte + 3 <= size_) {
-            window = data_[byte] | data_[byte + 1] << 8 | static_cast<std::uint32_t>(data_[byte + 2]) << 16;
+            window = data_[byte] | data_[byte + 1] << 8 |
+                     static_cast<std::uint32_t>(data_[byte + 2]) << 16;
         } else {
             for (std::size_t i = 0; byte + i < size_ && i < 3; ++i) {
                 window |= static_cast<std::uint32_t>(data_[byte + i]) << (8 * i);
@@ -51,7 +52,7 @@ public:
         return position_ < total_bits_ ? total_bits_ - position_ : 0;
     }
 
-private:
+  private:
     const unsigned char* data_;
     std::size_t size_;
     std::uint64_t total_bits_;
@@ -90,12 +91,7 @@ Expected<std::string> expand_unix_compress(std::string_view bytes, std::size_t m
     std::vector<std::size_t> entry_start(table_size);
     std::vector<std::uint32_t> entry_length(table_size);
 
-    const std::size_t room_limit = max_output + table_size + 2;
-    std::string out;
-    out.reserve(std::min(bytes.size() * 4 + table_size + 2, room_limit));
-    advise_huge_pages(out.data(), out.capacity());
-    out.resize(out.capacity());
-    std::size_t produced = 0;
+    GrowingText out(std::min(bytes.size() * 4 + table_size, max_output + table_size));
 
     CodeReader codes(bytes.substr(3));
     unsigned bits = kInitialBits;
@@ -125,36 +121,31 @@ Expected<std::string> expand_unix_compress(std::string_view bytes, std::size_t m
             continue;
         }
         // No string is longer than the table has entries; keep room for the longest.
-        if (out.size() - produced <= table_size) {
-            if (produced > max_output) return too_large(max_output);
-            out.reserve(std::min(out.size() + out.size() / 2 + table_size + 1, room_limit));
-            advise_huge_pages(out.data(), out.capacity());
-            out.resize(out.capacity());
-        }
-        char* o = out.data();
-        const std::size_t start = produced;
+        if (out.size() > max_output) return too_large(max_output);
+        char* o = out.room(table_size + 1);
+        const char* earlier = o - out.size();  // offsets in the table count from here
+        const std::size_t start = out.size();
         std::uint32_t length;
         if (code < 256) {
-            o[produced++] = static_cast<char>(code);
+            *o = static_cast<char>(code);
             length = 1;
         } else if (!have_previous) {
             return Error{"Unix compress data is corrupt: it starts with code " +
                          std::to_string(code) + " instead of a byte"};
         } else if (code < next_free) {
             length = entry_length[code];
-            std::memcpy(o + produced, o + entry_start[code], length);
-            produced += length;
+            std::memcpy(o, earlier + entry_start[code], length);
         } else if (code == next_free) {
             // The entry being defined by this very code: the previous string plus its own
             // first byte.
             length = previous_length + 1;
-            std::memcpy(o + produced, o + previous_start, previous_length);
-            o[produced + previous_length] = o[previous_start];
-            produced += length;
+            std::memcpy(o, earlier + previous_start, previous_length);
+            o[previous_length] = earlier[previous_start];
         } else {
             return Error{"Unix compress data is corrupt: code " + std::to_string(code) +
                          " refers past the table of " + std::to_string(next_free) + " entries"};
         }
+        out.commit(o + length);
         if (have_previous && next_free < table_size) {
             entry_start[next_free] = previous_start;
             entry_length[next_free] = previous_length + 1;
@@ -167,9 +158,8 @@ Expected<std::string> expand_unix_compress(std::string_view bytes, std::size_t m
     // The writer pads only the last byte; a byte or more of an unfinished code means the data
     // was cut inside a code.
     if (codes.bits_left() >= 8) return Error{"Unix compress data is truncated"};
-    if (produced > max_output) return too_large(max_output);
-    out.resize(produced);
-    return out;
+    if (out.size() > max_output) return too_large(max_output);
+    return std::move(out).take();
 }
 
 }  // namespace qcn0

@@ -26,7 +26,7 @@ constexpr std::uint8_t kNoIndicator = 0xFF;
 // "no observation" and is not stored.
 struct StoredValue {
     double value;
-    std::uint16_t code;  // index into RinexObsData::codes
+    std::uint32_t code;  // index into RinexObsData::codes
     std::uint8_t lli;    // kNoIndicator when absent (always absent in RINEX 2 files)
     std::uint8_t ssi;    // kNoIndicator when absent
 };
@@ -91,7 +91,7 @@ struct RinexObsData {
         const std::string& id = satellites[satellite];
         return id.empty() ? 'G' : id[0];
     }
-    bool is_snr_code(std::uint16_t code) const { return !codes[code].empty() && codes[code][0] == 'S'; }
+    bool is_snr_code(std::uint32_t code) const { return !codes[code].empty() && codes[code][0] == 'S'; }
 };
 
 }  // namespace qcn0

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/lines.hpp"
@@ -102,6 +103,16 @@ Expected<bool> read_header(LineCursor& lines, RinexObsData& obs) {
         obs.obs_types.push_back(SystemObsTypes{system, {}});
         return obs.obs_types.back().codes;
     };
+    // The RINEX 2 list grows line by line and is the list of G, R, E and C after each line.
+    // Copying it to them after every line would cost the square of its length on a long header,
+    // so the copy waits until another code line or the end of the header needs it.
+    bool rinex2_pending = false;
+    auto store_rinex2_codes = [&] {
+        if (!rinex2_pending) return;
+        for (char system : {'G', 'R', 'E', 'C'}) list_of(system) = rinex2_codes;
+        rinex2_pending = false;
+    };
+    std::unordered_map<std::uint32_t, std::size_t> slot_index;  // slot -> glonass_slots entry
 
     while (!lines.at_end()) {
         std::string_view line = lines.take();
@@ -141,6 +152,7 @@ Expected<bool> read_header(LineCursor& lines, RinexObsData& obs) {
                 if (w.size() >= 2 && is_ascii_letter(w[0])) found.push_back(ascii_text(w));
             });
             if (!found.empty()) {
+                store_rinex2_codes();
                 auto& list = list_of(current_system);
                 for (auto& code : found) list.push_back(std::move(code));
             }
@@ -149,7 +161,8 @@ Expected<bool> read_header(LineCursor& lines, RinexObsData& obs) {
                 if (w.size() < 2 || is_digit(w[0])) return;
                 rinex2_codes.push_back(ascii_text(w.size() == 2 ? convert_rinex2_code(w) : w));
             });
-            for (char system : {'G', 'R', 'E', 'C'}) list_of(system) = rinex2_codes;
+            for (char system : {'G', 'R', 'E', 'C'}) list_of(system);
+            rinex2_pending = true;
         } else if (contains(label, "GLONASS SLOT / FRQ") || contains(label, "GLONASS COD/PHS/BIS")) {
             std::vector<std::string_view> pieces;
             for_each_word(columns(line, 0, 60), [&](std::string_view w) { pieces.push_back(w); });
@@ -160,15 +173,12 @@ Expected<bool> read_header(LineCursor& lines, RinexObsData& obs) {
                     auto slot = parse_u32(p.substr(1));
                     auto channel = parse_i32(pieces[k + 1]);
                     if (slot && channel) {
-                        std::string key = std::to_string(*slot);
-                        bool replaced = false;
-                        for (auto& entry : obs.glonass_slots) {
-                            if (entry.first == key) {
-                                entry.second = *channel;
-                                replaced = true;
-                            }
+                        auto [known, added] = slot_index.try_emplace(*slot, obs.glonass_slots.size());
+                        if (added) {
+                            obs.glonass_slots.emplace_back(std::to_string(*slot), *channel);
+                        } else {
+                            obs.glonass_slots[known->second].second = *channel;
                         }
-                        if (!replaced) obs.glonass_slots.emplace_back(std::move(key), *channel);
                         k += 2;
                         continue;
                     }
@@ -176,6 +186,7 @@ Expected<bool> read_header(LineCursor& lines, RinexObsData& obs) {
                 k += 1;
             }
         } else if (contains(label, "END OF HEADER")) {
+            store_rinex2_codes();
             return true;
         }
     }
@@ -188,33 +199,25 @@ public:
     explicit EpochBuilder(RinexObsData& obs) : obs_(obs), interner_(obs.satellites) {}
 
     // Observation codes of each system, interned.
-    std::vector<std::uint16_t> intern_codes(const std::vector<std::string>& list) {
-        std::vector<std::uint16_t> out;
+    std::vector<std::uint32_t> intern_codes(const std::vector<std::string>& list) {
+        std::vector<std::uint32_t> out;
         out.reserve(list.size());
         for (const auto& code : list) {
-            std::uint16_t index = 0;
-            bool found = false;
-            for (std::size_t k = 0; k < obs_.codes.size(); ++k) {
-                if (obs_.codes[k] == code) {
-                    index = static_cast<std::uint16_t>(k);
-                    found = true;
-                    break;
-                }
-            }
-            if (!found) {
-                index = static_cast<std::uint16_t>(obs_.codes.size());
-                obs_.codes.push_back(code);
-            }
-            out.push_back(index);
+            auto [it, added] = code_index_.try_emplace(code, static_cast<std::uint32_t>(obs_.codes.size()));
+            if (added) obs_.codes.push_back(code);
+            out.push_back(it->second);
         }
+        value_of_code_.resize(obs_.codes.size());
+        satellite_of_code_.resize(obs_.codes.size(), 0);
         return out;
     }
 
-    static bool has_repeats(const std::vector<std::uint16_t>& codes) {
-        for (std::size_t a = 0; a < codes.size(); ++a) {
-            for (std::size_t b = a + 1; b < codes.size(); ++b) {
-                if (codes[a] == codes[b]) return true;
-            }
+    static bool has_repeats(const std::vector<std::uint32_t>& codes) {
+        std::vector<char> seen;
+        for (std::uint32_t c : codes) {
+            if (c >= seen.size()) seen.resize(c + 1, 0);
+            if (seen[c]) return true;
+            seen[c] = 1;
         }
         return false;
     }
@@ -225,19 +228,23 @@ public:
 
     // Values of one satellite are appended with add_value between begin_satellite and
     // end_satellite; a satellite without values leaves no trace.
-    void begin_satellite() { sat_first_ = static_cast<std::uint32_t>(obs_.values.size()); }
+    void begin_satellite() {
+        sat_first_ = static_cast<std::uint32_t>(obs_.values.size());
+        ++satellite_serial_;
+    }
 
     // `may_repeat`: the code list names some code twice, and a later field of the same code
     // replaces the earlier one in place.
-    void add_value(double value, std::uint16_t code, std::uint8_t lli, std::uint8_t ssi,
+    void add_value(double value, std::uint32_t code, std::uint8_t lli, std::uint8_t ssi,
                    bool may_repeat) {
         if (may_repeat) {
-            for (std::size_t k = sat_first_; k < obs_.values.size(); ++k) {
-                if (obs_.values[k].code == code) {
-                    obs_.values[k] = StoredValue{value, code, lli, ssi};
-                    return;
-                }
+            // Where this satellite's value of the code lies, if it has one already.
+            if (satellite_of_code_[code] == satellite_serial_) {
+                obs_.values[value_of_code_[code]] = StoredValue{value, code, lli, ssi};
+                return;
             }
+            satellite_of_code_[code] = satellite_serial_;
+            value_of_code_[code] = static_cast<std::uint32_t>(obs_.values.size());
         }
         obs_.values.push_back(StoredValue{value, code, lli, ssi});
     }
@@ -246,20 +253,21 @@ public:
         auto count = static_cast<std::uint32_t>(obs_.values.size()) - sat_first_;
         if (count == 0) return;
         std::uint32_t sat = interner_.intern(id);
-        if (sat >= last_epoch_of_.size()) last_epoch_of_.resize(sat + 1, kNever);
+        if (sat >= last_epoch_of_.size()) {
+            last_epoch_of_.resize(sat + 1, kNever);
+            entry_of_.resize(sat + 1, 0);
+        }
         auto epoch_index = static_cast<std::uint32_t>(obs_.epochs.size());
         if (last_epoch_of_[sat] == epoch_index) {
             // The same satellite twice in one epoch: the later line replaces the earlier one
             // and keeps its place.
-            for (std::uint32_t k = current_.first; k < obs_.entries.size(); ++k) {
-                if (obs_.entries[k].satellite == sat) {
-                    obs_.entries[k].first = sat_first_;
-                    obs_.entries[k].count = count;
-                    return;
-                }
-            }
+            SatelliteObservations& earlier = obs_.entries[entry_of_[sat]];
+            earlier.first = sat_first_;
+            earlier.count = count;
+            return;
         }
         last_epoch_of_[sat] = epoch_index;
+        entry_of_[sat] = static_cast<std::uint32_t>(obs_.entries.size());
         obs_.entries.push_back(SatelliteObservations{sat, sat_first_, count});
         ++current_.count;
     }
@@ -274,7 +282,13 @@ private:
     SatelliteInterner interner_;
     ObsEpoch current_;
     std::uint32_t sat_first_ = 0;
-    std::vector<std::uint32_t> last_epoch_of_;
+    std::vector<std::uint32_t> last_epoch_of_;  // per satellite: last epoch it entered
+    std::vector<std::uint32_t> entry_of_;       // per satellite: its entry in that epoch
+    std::unordered_map<std::string, std::uint32_t> code_index_;
+    // Per code: the satellite line (by serial number) that last stored it, and where.
+    std::uint64_t satellite_serial_ = 0;
+    std::vector<std::uint64_t> satellite_of_code_;
+    std::vector<std::uint32_t> value_of_code_;
 };
 
 std::uint8_t indicator_at(std::string_view rest, std::size_t pos) {
@@ -295,7 +309,7 @@ bool read_value(std::string_view field, double& out) {
 
 void read_version3(LineCursor& lines, RinexObsData& obs) {
     EpochBuilder builder(obs);
-    std::vector<std::uint16_t> codes_of[128];
+    std::vector<std::uint32_t> codes_of[128];
     bool has_codes[128] = {};
     bool repeats[128] = {};
     for (const auto& t : obs.obs_types) {
@@ -367,7 +381,7 @@ bool rinex2_slot(std::string_view line, std::size_t start, std::string& id) {
 
 void read_version2(LineCursor& lines, RinexObsData& obs) {
     EpochBuilder builder(obs);
-    std::vector<std::uint16_t> codes;
+    std::vector<std::uint32_t> codes;
     if (const auto* list = obs.obs_types_of('G')) codes = builder.intern_codes(*list);
     const std::size_t lines_per_sat = (codes.size() + 4) / 5;
     const bool repeats = EpochBuilder::has_repeats(codes);

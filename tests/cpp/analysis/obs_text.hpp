@@ -80,8 +80,8 @@ inline EpochTime epoch_at(double seconds) {
 inline std::string stamp_at(double seconds) {
     const EpochTime t = epoch_at(seconds);
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%04d-%02u-%02uT%02u:%02u:%06.3fZ", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
+    std::snprintf(buf, sizeof buf, "%04d-%02u-%02uT%02u:%02u:%06.3fZ", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
     return buf;
 }
 
@@ -115,7 +115,8 @@ class Rinex3Text {
     }
 
     std::string text() const {
-        std::string out = header_line("     3.04           OBSERVATION DATA    M (MIXED)", "RINEX VERSION / TYPE");
+        std::string out = header_line("     3.04           OBSERVATION DATA    M (MIXED)",
+                                      "RINEX VERSION / TYPE");
         out += extra_;
         for (char system : std::string("GRECJSI")) {
             const std::vector<std::string>& list = codes_of(system);
@@ -130,8 +131,8 @@ class Rinex3Text {
         for (const auto& [seconds, sats] : epochs_) {
             const EpochTime t = epoch_at(seconds);
             char buf[96];
-            std::snprintf(buf, sizeof buf, "> %4d %02u %02u %02u %02u %10.7f  0 %2zu\n", t.year, t.month,
-                          t.day, t.hour, t.minute, t.second, sats.size());
+            std::snprintf(buf, sizeof buf, "> %4d %02u %02u %02u %02u %10.7f  0 %2zu\n", t.year,
+                          t.month, t.day, t.hour, t.minute, t.second, sats.size());
             out += buf;
             for (const auto& sat : sats) {
                 std::string line = sat.id;
@@ -207,9 +208,15 @@ inline std::string sat_id(char system, std::uint32_t prn) {
 inline void add_orbit(NavigationData& nav, const KeplerEphemeris& k) {
     const std::string id = sat_id(k.system, k.prn);
     switch (k.system) {
-        case 'E': nav.galileo_ephemerides.add(id, k); break;
-        case 'C': nav.beidou_ephemerides.add(id, k); break;
-        default: nav.gps_ephemerides.add(id, k); break;
+        case 'E':
+            nav.galileo_ephemerides.add(id, k);
+            break;
+        case 'C':
+            nav.beidou_ephemerides.add(id, k);
+            break;
+        default:
+            nav.gps_ephemerides.add(id, k);
+            break;
     }
 }
 

@@ -15,12 +15,15 @@ using namespace qcn0::testing;
 
 namespace {
 
-AnalysisSettings defaults() { return analyze_cn0_settings(5.0, std::nullopt); }
+AnalysisSettings defaults() {
+    return analyze_cn0_settings(5.0, std::nullopt);
+}
 
 // Satellites of GPS, Galileo and QZSS near the zenith of the equatorial receiver.
 NavigationData gps_galileo_navigation() {
     NavigationData nav;
-    for (std::uint32_t prn = 1; prn <= 5; ++prn) add_orbit(nav, equatorial_orbit('G', prn, -40.0 + 15.0 * prn));
+    for (std::uint32_t prn = 1; prn <= 5; ++prn)
+        add_orbit(nav, equatorial_orbit('G', prn, -40.0 + 15.0 * prn));
     add_orbit(nav, equatorial_orbit('E', 1, 5.0));
     add_orbit(nav, equatorial_orbit('E', 2, -5.0));
     return nav;
@@ -49,16 +52,17 @@ void expect_no_sample_result(const AnalysisResult& r) {
 }  // namespace
 
 TEST(FileInformation, CopiedFromTheHeaderAndTheEpochs) {
-    const RinexObsData obs = Rinex3Text()
-                                 .header("ALGO", "MARKER NAME")
-                                 .header("4711                AOA BENCHMARK ACT   3.3.32", "REC # / TYPE")
-                                 .header("0815                TRM59800.00     NONE", "ANT # / TYPE")
-                                 .header("    30.000", "INTERVAL")
-                                 .position(kEarthRadius, 0.0, 0.0)
-                                 .epoch(0, {{"G01", {40.0}}})
-                                 .epoch(30, {{"G01", {41.0}}})
-                                 .epoch(5430.5, {{"G01", {42.0}}})
-                                 .parse("algo0070.24o");
+    const RinexObsData obs =
+        Rinex3Text()
+            .header("ALGO", "MARKER NAME")
+            .header("4711                AOA BENCHMARK ACT   3.3.32", "REC # / TYPE")
+            .header("0815                TRM59800.00     NONE", "ANT # / TYPE")
+            .header("    30.000", "INTERVAL")
+            .position(kEarthRadius, 0.0, 0.0)
+            .epoch(0, {{"G01", {40.0}}})
+            .epoch(30, {{"G01", {41.0}}})
+            .epoch(5430.5, {{"G01", {42.0}}})
+            .parse("algo0070.24o");
     const AnalysisResult r = analyse(obs, defaults(), nullptr);
     const FileInfo& f = r.file_info;
     EXPECT_EQ(f.filename, "algo0070.24o");
@@ -156,21 +160,20 @@ TEST(Settings, SpoofingValuesAreCopiedWhenThereAreSamples) {
 }
 
 TEST(Visibility, AbsentWithoutNavigationData) {
-    const RinexObsData obs = Rinex3Text().position(kEarthRadius, 0.0, 0.0).epoch(0, {{"G01", {40.0}}}).parse();
+    const RinexObsData obs =
+        Rinex3Text().position(kEarthRadius, 0.0, 0.0).epoch(0, {{"G01", {40.0}}}).parse();
     EXPECT_FALSE(analyse(obs, defaults(), nullptr).visibility.has_value());
 }
 
 TEST(Visibility, PredictionFeedsTheExpectedSatellites) {
-    // Five GPS and two Galileo satellites are predicted. G01..G03 and E01 are seen; R07 and S20
-    // have no ephemeris of their constellation at all and take no part in the comparison, but
-    // keep their C/N0 statistics.
-    const RinexObsData obs = Rinex3Text()
-                                 .position(kEarthRadius, 0.0, 0.0)
-                                 .epoch(0, {{"G01", {45.0}}, {"G02", {44.0}}, {"G03", {43.0}}, {"E01", {42.0}},
-                                            {"R07", {41.0}}, {"S20", {40.0}}})
-                                 .epoch(30, {{"G01", {45.0}}, {"G02", {44.0}}, {"G03", {43.0}}, {"E01", {42.0}},
-                                             {"R07", {41.0}}, {"S20", {40.0}}})
-                                 .parse();
+    // Five GPS and two Galileo satellites are predicted. G01..G03 and E01 are seen, and E07 and
+    // E08, which have no ephemeris although Galileo has. R07 and S20 have no ephemeris of their
+    // constellation at all and take no part in the comparison, but keep their C/N0 statistics.
+    const std::vector<SatLine> sats = {{"G01", {45.0}}, {"G02", {44.0}}, {"G03", {43.0}},
+                                       {"E01", {42.0}}, {"E07", {41.5}}, {"E08", {41.0}},
+                                       {"R07", {41.0}}, {"S20", {40.0}}};
+    const RinexObsData obs =
+        Rinex3Text().position(kEarthRadius, 0.0, 0.0).epoch(0, sats).epoch(30, sats).parse();
     const NavigationData nav = gps_galileo_navigation();
     const AnalysisResult r = analyse(obs, defaults(), &nav);
     ASSERT_TRUE(r.visibility.has_value());
@@ -178,16 +181,17 @@ TEST(Visibility, PredictionFeedsTheExpectedSatellites) {
     EXPECT_TRUE(v.has_prediction);
     EXPECT_EQ(v.prediction_source, "BRDC Navigation (7 satellites)");
     EXPECT_DOUBLE_EQ(v.mean_predicted, 7.0);
-    EXPECT_DOUBLE_EQ(v.mean_observed, 4.0);
+    EXPECT_DOUBLE_EQ(v.mean_observed, 6.0);
     EXPECT_DOUBLE_EQ(v.mean_missing, 3.0);
-    EXPECT_DOUBLE_EQ(v.mean_unexpected, 0.0);
-    EXPECT_TRUE(v.frequently_unexpected.empty());
+    EXPECT_DOUBLE_EQ(v.mean_unexpected, 2.0);
+    EXPECT_EQ(v.frequently_unexpected, (std::vector<std::string>{"E07", "E08"}));
 
-    // The larger of predicted and observed satellites replaces the table where it is above 0.
+    // The larger of predicted and observed satellites replaces the table where it is above 0:
+    // GPS 5 predicted, 3 seen; Galileo 2 predicted, 3 seen.
     EXPECT_EQ(r.constellation_stats.find("GPS")->satellites_expected, 5u);
     EXPECT_DOUBLE_EQ(r.constellation_stats.find("GPS")->availability_ratio, 3.0 / 5.0);
-    EXPECT_EQ(r.constellation_stats.find("Galileo")->satellites_expected, 2u);
-    EXPECT_DOUBLE_EQ(r.constellation_stats.find("Galileo")->availability_ratio, 0.5);
+    EXPECT_EQ(r.constellation_stats.find("Galileo")->satellites_expected, 3u);
+    EXPECT_DOUBLE_EQ(r.constellation_stats.find("Galileo")->availability_ratio, 1.0);
     EXPECT_EQ(r.constellation_stats.find("GLONASS")->satellites_expected, 9u);
     EXPECT_EQ(r.constellation_stats.find("GLONASS")->observation_count, 2u);
     EXPECT_EQ(r.constellation_stats.find("SBAS")->satellites_expected, 3u);
@@ -195,10 +199,12 @@ TEST(Visibility, PredictionFeedsTheExpectedSatellites) {
     // Samples now carry look angles from the orbits.
     EXPECT_GT(r.satellite_stats.find("G03")->mean_elevation, 60.0);
     EXPECT_EQ(r.satellite_stats.find("R07")->mean_elevation, 45.0);
+    EXPECT_EQ(r.satellite_stats.find("E07")->mean_elevation, 45.0);
 }
 
 TEST(Visibility, WithoutReceiverPositionThePredictionIsNotMade) {
-    const RinexObsData obs = Rinex3Text().epoch(0, {{"G01", {45.0}}}).epoch(30, {{"G01", {45.0}}}).parse();
+    const RinexObsData obs =
+        Rinex3Text().epoch(0, {{"G01", {45.0}}}).epoch(30, {{"G01", {45.0}}}).parse();
     const NavigationData nav = gps_galileo_navigation();
     const AnalysisResult r = analyse(obs, defaults(), &nav);
     ASSERT_TRUE(r.visibility.has_value());
@@ -213,15 +219,23 @@ TEST(Visibility, WithoutReceiverPositionThePredictionIsNotMade) {
 }
 
 TEST(Determinism, SameInputSameDocument) {
-    const RinexObsData obs = Rinex3Text()
-                                 .codes('G', {"S1C", "S2W"})
-                                 .position(kEarthRadius, 0.0, 0.0)
-                                 .epoch(0, {{"G02", {45.0, 40.0}}, {"E01", {42.0}}, {"G01", {44.0, 39.0}},
-                                            {"C05", {38.0}}, {"R03", {36.0}}, {"G09", {30.0}}})
-                                 .epoch(30, {{"G01", {44.5, 39.5}}, {"C05", {38.5}}, {"G02", {20.0, 21.0}},
-                                             {"E01", {41.0}}, {"R03", {36.0}}})
-                                 .epoch(60, {{"R03", {35.0}}, {"G09", {31.0}}, {"G01", {43.0, 38.0}}})
-                                 .parse();
+    const RinexObsData obs =
+        Rinex3Text()
+            .codes('G', {"S1C", "S2W"})
+            .position(kEarthRadius, 0.0, 0.0)
+            .epoch(0, {{"G02", {45.0, 40.0}},
+                       {"E01", {42.0}},
+                       {"G01", {44.0, 39.0}},
+                       {"C05", {38.0}},
+                       {"R03", {36.0}},
+                       {"G09", {30.0}}})
+            .epoch(30, {{"G01", {44.5, 39.5}},
+                        {"C05", {38.5}},
+                        {"G02", {20.0, 21.0}},
+                        {"E01", {41.0}},
+                        {"R03", {36.0}}})
+            .epoch(60, {{"R03", {35.0}}, {"G09", {31.0}}, {"G01", {43.0, 38.0}}})
+            .parse();
     const NavigationData nav = gps_galileo_navigation();
     const AnalysisResult a = analyse(obs, defaults(), &nav);
     const AnalysisResult b = analyse(obs, defaults(), &nav);

@@ -37,8 +37,13 @@ std::vector<std::string> satellites_of(const SampleSet& set) {
 // One epoch with one satellite of every constellation letter the reader knows.
 RinexObsData every_constellation() {
     return Rinex3Text()
-        .epoch(0, {{"G01", {41.0}}, {"R02", {42.0}}, {"E03", {43.0}}, {"C04", {44.0}},
-                   {"J05", {45.0}}, {"S20", {46.0}}, {"I06", {47.0}}})
+        .epoch(0, {{"G01", {41.0}},
+                   {"R02", {42.0}},
+                   {"E03", {43.0}},
+                   {"C04", {44.0}},
+                   {"J05", {45.0}},
+                   {"S20", {46.0}},
+                   {"I06", {47.0}}})
         .parse();
 }
 
@@ -55,7 +60,8 @@ TEST(SampleFilter, Cn0WindowIsInclusiveAndRejectsNotANumber) {
     AnalysisSettings s = settings_for();
     s.min_cn0 = 20.0;
     s.max_cn0 = 50.0;
-    EXPECT_EQ(values_of(collect_samples(obs, s, nullptr)), (std::vector<double>{20.0, 35.0, 50.0, 49.0}));
+    EXPECT_EQ(values_of(collect_samples(obs, s, nullptr)),
+              (std::vector<double>{20.0, 35.0, 50.0, 49.0}));
 
     // The default window 0..60 still refuses not-a-number and the infinities.
     EXPECT_EQ(values_of(collect_samples(obs, settings_for(), nullptr)),
@@ -92,11 +98,14 @@ TEST(SampleFilter, ConstellationSelection) {
     const RinexObsData obs = every_constellation();
     using Ids = std::vector<std::string>;
     // Absent: GPS, GLONASS, Galileo and BeiDou only.
-    EXPECT_EQ(satellites_of(collect_samples(obs, settings_for(), nullptr)), (Ids{"G01", "R02", "E03", "C04"}));
+    EXPECT_EQ(satellites_of(collect_samples(obs, settings_for(), nullptr)),
+              (Ids{"G01", "R02", "E03", "C04"}));
     EXPECT_EQ(satellites_of(collect_samples(obs, settings_for(Ids{"R"}), nullptr)), (Ids{"R02"}));
     // Entries select by their first character: "Galileo" and "GLONASS" both mean G.
-    EXPECT_EQ(satellites_of(collect_samples(obs, settings_for(Ids{"Galileo"}), nullptr)), (Ids{"G01"}));
-    EXPECT_EQ(satellites_of(collect_samples(obs, settings_for(Ids{"GLONASS"}), nullptr)), (Ids{"G01"}));
+    EXPECT_EQ(satellites_of(collect_samples(obs, settings_for(Ids{"Galileo"}), nullptr)),
+              (Ids{"G01"}));
+    EXPECT_EQ(satellites_of(collect_samples(obs, settings_for(Ids{"GLONASS"}), nullptr)),
+              (Ids{"G01"}));
     EXPECT_EQ(satellites_of(collect_samples(obs, settings_for(Ids{"GPS", "", "E"}), nullptr)),
               (Ids{"G01", "E03"}));
     EXPECT_EQ(satellites_of(collect_samples(obs, settings_for(Ids{"J", "S", "I"}), nullptr)),
@@ -110,19 +119,21 @@ TEST(SampleFilter, ConstellationSelection) {
 
 TEST(SampleFilter, SampleCarriesItsConstellationName) {
     const RinexObsData obs = every_constellation();
-    const SampleSet set =
-        collect_samples(obs, settings_for(std::vector<std::string>{"G", "R", "E", "C", "J", "S", "I"}), nullptr);
+    const SampleSet set = collect_samples(
+        obs, settings_for(std::vector<std::string>{"G", "R", "E", "C", "J", "S", "I"}), nullptr);
     std::vector<std::string> names;
     for (const auto& s : set.samples) names.emplace_back(SampleSet::constellation_of(s));
     // A sample of IRNSS is named "Unknown"; only the list of observed systems names IRNSS.
-    EXPECT_EQ(names, (std::vector<std::string>{"GPS", "GLONASS", "Galileo", "BeiDou", "QZSS", "SBAS", "Unknown"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"GPS", "GLONASS", "Galileo", "BeiDou", "QZSS",
+                                               "SBAS", "Unknown"}));
 }
 
 TEST(SampleFilter, LookAnglesFromNavigationData) {
     NavigationData nav;
-    add_orbit(nav, equatorial_orbit('G', 1, 0.0));     // at the zenith
-    add_orbit(nav, equatorial_orbit('G', 2, 180.0));   // behind the Earth
-    add_orbit(nav, equatorial_orbit('G', 4, central_angle_for_elevation(30.0)));  // east, 30 degrees up
+    add_orbit(nav, equatorial_orbit('G', 1, 0.0));    // at the zenith
+    add_orbit(nav, equatorial_orbit('G', 2, 180.0));  // behind the Earth
+    add_orbit(nav,
+              equatorial_orbit('G', 4, central_angle_for_elevation(30.0)));  // east, 30 degrees up
     // G03 has no ephemeris: it keeps the fixed 45 degrees.
     Rinex3Text text;
     text.epoch(0, {{"G01", {50.0}}, {"G02", {30.0}}, {"G03", {40.0}}, {"G04", {35.0}}});

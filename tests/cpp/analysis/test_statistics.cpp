@@ -14,7 +14,8 @@ using namespace qcn0::testing;
 
 namespace {
 
-AnalysisResult analysed(const RinexObsData& obs, std::optional<std::vector<std::string>> systems = std::nullopt,
+AnalysisResult analysed(const RinexObsData& obs,
+                        std::optional<std::vector<std::string>> systems = std::nullopt,
                         const NavigationData* nav = nullptr) {
     return analyse(obs, analyze_cn0_settings(5.0, systems), nav);
 }
@@ -27,7 +28,8 @@ std::vector<std::string> keys(const OrderedMap<ConstellationStats>& m) {
 
 // A RINEX 2 file whose one code list (S1) serves every satellite, whatever its letter.
 std::string rinex2_text(const std::vector<std::pair<std::string, double>>& satellites) {
-    std::string out = header_line("     2.11           OBSERVATION DATA    M (MIXED)", "RINEX VERSION / TYPE");
+    std::string out =
+        header_line("     2.11           OBSERVATION DATA    M (MIXED)", "RINEX VERSION / TYPE");
     out += header_line("     1    S1", "# / TYPES OF OBSERV");
     out += header_line("", "END OF HEADER");
     char buf[64];
@@ -42,14 +44,15 @@ std::string rinex2_text(const std::vector<std::pair<std::string, double>>& satel
 }  // namespace
 
 TEST(Summary, FileFiguresIgnoreTheFiltersSampleFiguresDoNot) {
-    const RinexObsData obs = Rinex3Text()
-                                 .codes('G', {"S1C", "S2W"})
-                                 .epoch(0, {{"G01", {40.0, 30.0}}, {"J02", {20.0}}, {"S20", {10.0}}})
-                                 .epoch(30, {{"G01", {44.0}}, {"E11", {50.0}}, {"I03", {12.0}}})
-                                 .parse();
+    const RinexObsData obs =
+        Rinex3Text()
+            .codes('G', {"S1C", "S2W"})
+            .epoch(0, {{"G01", {40.0, 30.0}}, {"J02", {20.0}}, {"S20", {10.0}}})
+            .epoch(30, {{"G01", {44.0}}, {"E11", {50.0}}, {"I03", {12.0}}})
+            .parse();
     const AnalysisResult r = analysed(obs);
     EXPECT_EQ(r.summary.total_epochs, 2u);
-    EXPECT_EQ(r.summary.total_satellites, 5u);  // G01 J02 S20 E11 I03, selected or not
+    EXPECT_EQ(r.summary.total_satellites, 5u);    // G01 J02 S20 E11 I03, selected or not
     EXPECT_EQ(r.summary.total_observations, 4u);  // G01 three times, E11 once
     EXPECT_DOUBLE_EQ(r.summary.mean_cn0, (40.0 + 30.0 + 44.0 + 50.0) / 4.0);
     EXPECT_EQ(r.summary.min_cn0, 30.0);
@@ -61,7 +64,8 @@ TEST(Summary, FileFiguresIgnoreTheFiltersSampleFiguresDoNot) {
 
 TEST(Summary, UnknownLetterIsReportedAsItself) {
     // RINEX 2 reads any letter with the shared code list, so an odd letter reaches the analysis.
-    auto obs = read_observation_text(rinex2_text({{"G05", 41.0}, {"X07", 42.0}, {"M09", 43.0}}), "odd.21o");
+    auto obs = read_observation_text(rinex2_text({{"G05", 41.0}, {"X07", 42.0}, {"M09", 43.0}}),
+                                     "odd.21o");
     ASSERT_TRUE(obs.ok());
     ASSERT_EQ(obs->satellites.size(), 3u);
     const AnalysisResult r = analysed(*obs, std::vector<std::string>{"G", "X"});
@@ -104,8 +108,12 @@ TEST(SatelliteStatistics, AllSignalsOfASatelliteTogether) {
 TEST(ConstellationStatistics, ConstellationInFileWithoutSamples) {
     // QZSS is not selected by default, yet the file's QZSS satellites are reported.
     const RinexObsData obs = Rinex3Text()
-                                 .epoch(0, {{"G01", {40.0}}, {"R01", {38.0}}, {"E01", {42.0}},
-                                            {"C01", {36.0}}, {"J01", {44.0}}, {"J02", {44.0}}})
+                                 .epoch(0, {{"G01", {40.0}},
+                                            {"R01", {38.0}},
+                                            {"E01", {42.0}},
+                                            {"C01", {36.0}},
+                                            {"J01", {44.0}},
+                                            {"J02", {44.0}}})
                                  .epoch(1, {{"G01", {44.0}}, {"G02", {41.0}}, {"J03", {30.0}}})
                                  .parse();
     const AnalysisResult r = analysed(obs);
@@ -132,8 +140,9 @@ TEST(ConstellationStatistics, ConstellationInFileWithoutSamples) {
     EXPECT_EQ(gps.min_cn0, 40.0);
     EXPECT_EQ(gps.max_cn0, 44.0);
     const double m = 125.0 / 3.0;
-    EXPECT_DOUBLE_EQ(gps.std_cn0,
-                     std::sqrt(((40 - m) * (40 - m) + (44 - m) * (44 - m) + (41 - m) * (41 - m)) / 3.0));
+    EXPECT_DOUBLE_EQ(
+        gps.std_cn0,
+        std::sqrt(((40 - m) * (40 - m) + (44 - m) * (44 - m) + (41 - m) * (41 - m)) / 3.0));
     EXPECT_EQ(gps.satellites_expected, 12u);
     EXPECT_DOUBLE_EQ(gps.availability_ratio, 2.0 / 12.0);
     EXPECT_EQ(r.constellation_stats.find("GLONASS")->satellites_expected, 9u);
@@ -168,14 +177,15 @@ TEST(ConstellationStatistics, CycleSlipsCompareSortedValues) {
     // G01: 30, 45, 46 has one jump above 10 dB. G02: 46, 30, 38 in time order jumps by 16, but
     // sorted (30, 38, 46) no neighbours differ by more than 10. G03: a jump of exactly 10 is none.
     // G04 uses two signals: 20 and 31 at one epoch are one slip.
-    const RinexObsData obs = Rinex3Text()
-                                 .codes('G', {"S1C", "S2W"})
-                                 .epoch(0, {{"G01", {30.0}}, {"G02", {46.0}}, {"G03", {30.0}}, {"G04", {20.0, 31.0}}})
-                                 .epoch(1, {{"G01", {45.0}}, {"G02", {30.0}}, {"G03", {40.0}}})
-                                 .epoch(2, {{"G01", {46.0}}, {"G02", {38.0}}, {"G03", {40.0}}})
-                                 .epoch(0.5, {{"E01", {20.0}}})
-                                 .epoch(1.5, {{"E01", {50.0}}})
-                                 .parse();
+    const RinexObsData obs =
+        Rinex3Text()
+            .codes('G', {"S1C", "S2W"})
+            .epoch(0, {{"G01", {30.0}}, {"G02", {46.0}}, {"G03", {30.0}}, {"G04", {20.0, 31.0}}})
+            .epoch(1, {{"G01", {45.0}}, {"G02", {30.0}}, {"G03", {40.0}}})
+            .epoch(2, {{"G01", {46.0}}, {"G02", {38.0}}, {"G03", {40.0}}})
+            .epoch(0.5, {{"E01", {20.0}}})
+            .epoch(1.5, {{"E01", {50.0}}})
+            .parse();
     const AnalysisResult r = analysed(obs);
     EXPECT_EQ(r.constellation_stats.find("GPS")->cycle_slips, 2u);
     EXPECT_EQ(r.constellation_stats.find("Galileo")->cycle_slips, 1u);
@@ -186,7 +196,8 @@ TEST(ConstellationStatistics, CycleSlipsOverManyValues) {
     // 56.5 with steps 2, 9.9, 10.6, 2.5, 10.2, 0.8, 10.5: three steps above 10 dB.
     const std::vector<double> values = {45.2, 10.0, 56.5, 32.5, 46.0, 12.0, 35.0, 21.9};
     Rinex3Text text;
-    for (std::size_t k = 0; k < values.size(); ++k) text.epoch(static_cast<double>(k), {{"C11", {values[k]}}});
+    for (std::size_t k = 0; k < values.size(); ++k)
+        text.epoch(static_cast<double>(k), {{"C11", {values[k]}}});
     EXPECT_EQ(analysed(text.parse()).constellation_stats.find("BeiDou")->cycle_slips, 3u);
 
     // The same values spread over two satellites count per satellite: C11 10, 12, 21.9, 32.5, 35

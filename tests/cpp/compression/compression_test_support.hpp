@@ -26,10 +26,13 @@ inline std::string read_file(const std::filesystem::path& path) {
 }
 
 inline void write_file(const std::filesystem::path& path, std::string_view bytes) {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-inline std::filesystem::path data_dir() { return QCN0_DATA_DIR; }
+inline std::filesystem::path data_dir() {
+    return QCN0_DATA_DIR;
+}
 
 // The bytes of a real data file, or nothing when the data folder is absent.
 inline std::optional<std::string> data_file(const std::string& name) {
@@ -39,15 +42,16 @@ inline std::optional<std::string> data_file(const std::string& name) {
 }
 
 #define QCN0_REQUIRE_DATA(name, var)                                                         \
-    const auto var##_opt = qcn0::testing::data_file(name);                                  \
+    const auto var##_opt = qcn0::testing::data_file(name);                                   \
     if (!var##_opt) GTEST_SKIP() << "real data folder " QCN0_DATA_DIR " is absent; skipped"; \
     const std::string& var = *var##_opt
 
 // A folder removed with everything in it when the test ends.
 class TempDir {
-public:
+  public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qcn0_compression_XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "qcn0_compression_XXXXXX").string();
         if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
     }
     ~TempDir() {
@@ -58,7 +62,7 @@ public:
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -86,8 +90,8 @@ inline std::string gzip(std::string_view text, int level = 6) {
 // the code width changes or the table is cleared. `clear_every` > 0 clears the table (block
 // mode only) once it is full and that many codes have been written since the last clear,
 // as compress does when the compression ratio drops.
-inline std::string unix_compress(std::string_view data, unsigned max_bits = 16, bool block_mode = true,
-                                 unsigned clear_every = 0) {
+inline std::string unix_compress(std::string_view data, unsigned max_bits = 16,
+                                 bool block_mode = true, unsigned clear_every = 0) {
     std::string out = {'\x1f', '\x9d', static_cast<char>(max_bits | (block_mode ? 0x80 : 0))};
     std::uint64_t bits = 0, group_start = 0, accumulator = 0;
     unsigned pending = 0, width = 9, since_clear = 0;
@@ -98,7 +102,8 @@ inline std::string unix_compress(std::string_view data, unsigned max_bits = 16, 
         accumulator |= static_cast<std::uint64_t>(code) << pending;
         pending += n;
         bits += n;
-        for (; pending >= 8; pending -= 8, accumulator >>= 8) out.push_back(static_cast<char>(accumulator & 0xff));
+        for (; pending >= 8; pending -= 8, accumulator >>= 8)
+            out.push_back(static_cast<char>(accumulator & 0xff));
     };
     auto pad_group = [&] {
         const std::uint64_t group = 8 * width, used = (bits - group_start) % group;

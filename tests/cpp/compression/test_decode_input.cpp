@@ -27,7 +27,8 @@ const std::string kRinex =
 }  // namespace
 
 TEST(DecodeInput, PlainBytesAreHandedBackWithoutACopy) {
-    for (const std::string& plain : {kRinex, std::string(), std::string("\x1f"), std::string("\x1f\x8c rest")}) {
+    for (const std::string& plain :
+         {kRinex, std::string(), std::string("\x1f"), std::string("\x1f\x8c rest")}) {
         auto r = decode_input(plain);
         ASSERT_TRUE(r.ok());
         EXPECT_FALSE(r->owns_text());
@@ -62,14 +63,16 @@ TEST(DecodeInput, LayersAreRecognisedByContentAndUndoneInTurn) {
 
 TEST(DecodeInput, FailuresNameTheLayerAndTheProblem) {
     const std::string cut = kCompact.substr(0, kCompact.size() - 1);
-    EXPECT_EQ(decode_input(gzip(cut)).error(), "compact RINEX: file is truncated: its last line has no line end (line 8)");
+    EXPECT_EQ(decode_input(gzip(cut)).error(),
+              "compact RINEX: file is truncated: its last line has no line end (line 8)");
     EXPECT_EQ(decode_input(gzip(kRinex).substr(0, 30)).error(), "gzip data is truncated");
     EXPECT_EQ(decode_input(gzip(std::string("\x1f\x9d\x95 etc"))).error(),
               "Unix compress data uses 21-bit codes; only 9 to 16 bits are valid");
     std::string nested = kRinex;
     for (int i = 0; i < 4; ++i) nested = gzip(nested);
     EXPECT_EQ(decode_input(nested).value().text(), kRinex);
-    EXPECT_EQ(decode_input(gzip(nested)).error(), "input is packed in more than 4 layers of compression");
+    EXPECT_EQ(decode_input(gzip(nested)).error(),
+              "input is packed in more than 4 layers of compression");
     EXPECT_EQ(decode_input(gzip(std::string(5000, ' ')), 4999).error(),
               "gzip content exceeds the limit of 4999 bytes");
 }

@@ -15,7 +15,8 @@ namespace {
 std::string some_text(std::size_t size) {
     std::mt19937 rng(7);
     std::string text;
-    while (text.size() < size) text += " G" + std::to_string(rng() % 33) + "   " + std::to_string(rng()) + "\n";
+    while (text.size() < size)
+        text += " G" + std::to_string(rng() % 33) + "   " + std::to_string(rng()) + "\n";
     return text;
 }
 
@@ -31,7 +32,8 @@ TEST(Gzip, InflatesMembersOneAfterAnother) {
 }
 
 TEST(Gzip, RejectsTrailingBytesThatAreNotGzip) {
-    EXPECT_EQ(inflate_gzip(gzip("x") + "junk").error(), "gzip data is followed by 4 bytes that are not gzip");
+    EXPECT_EQ(inflate_gzip(gzip("x") + "junk").error(),
+              "gzip data is followed by 4 bytes that are not gzip");
     // Padding ends the stream: a member after it is not taken for more data.
     const std::string after_padding = std::string(3, '\0') + gzip("y");
     EXPECT_EQ(inflate_gzip(gzip("x") + after_padding).error(),
@@ -68,8 +70,10 @@ TEST(Gzip, DamageIsReportedAsCorrupt) {
         damaged[10 + rng() % (z.size() - 10)] ^= static_cast<char>(1 + rng() % 255);
         auto r = inflate_gzip(damaged);
         // The CRC-32 of the member catches what the deflate stream itself does not.
-        if (r.ok()) ADD_FAILURE() << "damage went unnoticed in run " << i;
-        else EXPECT_EQ(r.error().rfind("gzip data is", 0), 0u) << r.error();
+        if (r.ok())
+            ADD_FAILURE() << "damage went unnoticed in run " << i;
+        else
+            EXPECT_EQ(r.error().rfind("gzip data is", 0), 0u) << r.error();
     }
 }
 

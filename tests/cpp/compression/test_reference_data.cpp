@@ -37,9 +37,10 @@ TEST(CompactRinexReference, ByteIdenticalToCrx2rnx) {
             std::size_t at = 0;
             while (at < got.size() && at < expected.size() && got[at] == expected[at]) ++at;
             const std::size_t from = expected.rfind('\n', at == 0 ? 0 : at - 1) + 1;
-            ADD_FAILURE() << compact << " differs from CRX2RNX at byte " << at << ":\n  ours: "
-                          << got.substr(from, got.find('\n', from) - from)
-                          << "\n  CRX2RNX: " << expected.substr(from, expected.find('\n', from) - from);
+            ADD_FAILURE() << compact << " differs from CRX2RNX at byte " << at
+                          << ":\n  ours: " << got.substr(from, got.find('\n', from) - from)
+                          << "\n  CRX2RNX: "
+                          << expected.substr(from, expected.find('\n', from) - from);
         }
         ++cases;
     }
@@ -66,7 +67,9 @@ TEST(CompactRinexReference, CutOrDamagedRealFilesFailCleanly) {
     const std::string full = decode_compact_rinex(crx).value();
     // A cut after a whole epoch leaves a shorter valid file; anywhere else is an error.
     int shorter = 0, lines = 0;
-    const auto next_line = [&](std::size_t n) { return std::min(crx.find('\n', n), crx.size() - 1) + 1; };
+    const auto next_line = [&](std::size_t n) {
+        return std::min(crx.find('\n', n), crx.size() - 1) + 1;
+    };
     for (std::size_t n = 0; n < crx.size(); n = next_line(n)) {
         if (++lines % 3 != 0 && n % 7 != 0) continue;
         for (std::size_t cut : {n, n + 5}) {
@@ -74,7 +77,8 @@ TEST(CompactRinexReference, CutOrDamagedRealFilesFailCleanly) {
             if (r.ok()) {
                 ++shorter;
                 EXPECT_EQ(full.substr(0, r->size()), *r) << "cut at " << cut;
-                EXPECT_TRUE(full.size() == r->size() || full.compare(r->size(), 2, "> ") == 0) << "cut at " << cut;
+                EXPECT_TRUE(full.size() == r->size() || full.compare(r->size(), 2, "> ") == 0)
+                    << "cut at " << cut;
             } else {
                 EXPECT_EQ(r.error().rfind("compact RINEX: ", 0), 0u) << r.error();
             }
@@ -84,11 +88,13 @@ TEST(CompactRinexReference, CutOrDamagedRealFilesFailCleanly) {
     std::mt19937 rng(11);
     for (int i = 0; i < 150; ++i) {
         std::string damaged = crx;
-        for (int k = 0; k < 3; ++k) damaged[13000 + rng() % (crx.size() - 13000)] = "0123456789 &-\nx>"[rng() % 16];
+        for (int k = 0; k < 3; ++k)
+            damaged[13000 + rng() % (crx.size() - 13000)] = "0123456789 &-\nx>"[rng() % 16];
         (void)decode_compact_rinex(damaged);  // must end, without a fault, either way
     }
     QCN0_REQUIRE_DATA("CEBR00ESP_R_20182000000_01D_30S_MO.crx.gz", gz);
     for (std::size_t n : {std::size_t{5}, gz.size() / 3, gz.size() - 1}) {
-        EXPECT_EQ(decode_input(std::string_view(gz).substr(0, n)).error(), "gzip data is truncated");
+        EXPECT_EQ(decode_input(std::string_view(gz).substr(0, n)).error(),
+                  "gzip data is truncated");
     }
 }

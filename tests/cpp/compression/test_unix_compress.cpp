@@ -36,7 +36,10 @@ std::string expand_ok(std::string_view z) {
 TEST(UnixCompress, ExpandsWhatCompressWrote) {
     // "TOBEORNOT..." as written by ncompress 4.2.4: literals, table entries, and the code that
     // refers to the entry it defines (KwKwK: the "TOBEORTOB" run).
-    const std::string z("\x1f\x9d\x90\x54\x9e\x08\x29\xf2\x44\x8a\x93\x27\x54\x02\x0e\x2c\xa8\x90\xa0\x41\x84\x23\x00", 23);
+    const std::string z(
+        "\x1f\x9d\x90\x54\x9e\x08\x29\xf2\x44\x8a\x93\x27\x54\x02\x0e\x2c\xa8\x90\xa0\x41\x84\x23"
+        "\x00",
+        23);
     EXPECT_EQ(expand_ok(z), "TOBEORNOTTOBEORTOBEORNOT#");
     EXPECT_EQ(expand_ok("\x1f\x9d\x90\x61\x02\x0a\x1c\x48\xb0\xa0\x41\x81"), std::string(31, 'a'));
     EXPECT_EQ(expand_ok(std::string("\x1f\x9d\x90", 3)), "");
@@ -68,15 +71,18 @@ TEST(UnixCompress, AgreesWithTheToolsWhenInstalled) {
     // compress(1) (Debian's ncompress); its -b 9 writes data that no decoder, not even its
     // own, reads back, so widths start at 10.
     const auto path = (dir.path() / "text").string();
-    if (!command_succeeds("compress -V")) GTEST_SKIP() << "compress(1) is not installed (Debian's ncompress)";
+    if (!command_succeeds("compress -V"))
+        GTEST_SKIP() << "compress(1) is not installed (Debian's ncompress)";
     for (int bits = 10; bits <= 16; ++bits) {
-        ASSERT_TRUE(command_succeeds("compress -c -b " + std::to_string(bits) + " " + path + " > " + path + ".Z"));
+        ASSERT_TRUE(command_succeeds("compress -c -b " + std::to_string(bits) + " " + path + " > " +
+                                     path + ".Z"));
         EXPECT_EQ(expand_ok(read_file(path + ".Z")), text) << bits << " bits";
     }
 }
 
 TEST(UnixCompress, RejectsBadHeadersAndCodes) {
-    EXPECT_EQ(expand_unix_compress("\x1f\x9d").error(), "Unix compress data is truncated: no header");
+    EXPECT_EQ(expand_unix_compress("\x1f\x9d").error(),
+              "Unix compress data is truncated: no header");
     EXPECT_EQ(expand_unix_compress("\x1f\x9d\x91xx").error(),
               "Unix compress data uses 17-bit codes; only 9 to 16 bits are valid");
     EXPECT_EQ(expand_unix_compress("\x1f\x9d\x88xx").error(),

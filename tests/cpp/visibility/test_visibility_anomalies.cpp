@@ -18,7 +18,8 @@ using Ids = std::vector<std::string>;
 // n distinct satellites of one letter, numbered from `first`.
 Ids sats(char letter, int n, int first = 1) {
     Ids out;
-    for (int k = 0; k < n; ++k) out.push_back(sat_id(letter, static_cast<std::uint32_t>(first + k)));
+    for (int k = 0; k < n; ++k)
+        out.push_back(sat_id(letter, static_cast<std::uint32_t>(first + k)));
     return out;
 }
 
@@ -65,43 +66,46 @@ std::vector<VisibilityAnomaly> unexpected_run_of(const Ids& during) {
 TEST(MissingRuns, StartAboveThirtyPercentEndAtTenPercentOrLess) {
     // Ratios 0.0, 0.5, 0.5, 0.05: one anomaly over epochs 1 and 2; the satellite missing at the
     // ending epoch is collected although its time is not part of the span.
-    const auto out = detect_visibility_anomalies({missing_epoch(0, 20, {}),
-                                                  missing_epoch(1, 20, sats('G', 10)),
-                                                  missing_epoch(2, 20, sats('G', 10, 3)),
-                                                  missing_epoch(3, 20, {"E30"})});
+    const auto out = detect_visibility_anomalies(
+        {missing_epoch(0, 20, {}), missing_epoch(1, 20, sats('G', 10)),
+         missing_epoch(2, 20, sats('G', 10, 3)), missing_epoch(3, 20, {"E30"})});
     ASSERT_EQ(out.size(), 1u);
     const VisibilityAnomaly& a = out[0];
     EXPECT_EQ(a.anomaly_type, "missing_satellites");
     EXPECT_EQ(a.start_time, stamp_at(30));
     EXPECT_EQ(a.end_time, stamp_at(60));
     EXPECT_NEAR(a.duration_seconds, 30.0, 1e-3);
-    EXPECT_EQ(a.affected_satellites, sats('G', 12) + Ids{"E30"});  // distinct, first collection order
+    EXPECT_EQ(a.affected_satellites,
+              sats('G', 12) + Ids{"E30"});  // distinct, first collection order
     EXPECT_EQ(a.affected_systems, (Ids{"GPS", "Galileo"}));
     EXPECT_EQ(a.severity, "critical");  // 13 satellites
     EXPECT_EQ(a.description, "13 satellites missing for 30s - possible jamming or obstruction");
 
     // Ratios 0.0, 0.5, 0.2, 0.2: the run never ends, so there is no anomaly.
-    EXPECT_TRUE(detect_visibility_anomalies({missing_epoch(0, 10, {}), missing_epoch(1, 10, sats('G', 5)),
-                                             missing_epoch(2, 10, sats('G', 2)),
-                                             missing_epoch(3, 10, sats('G', 2))})
+    EXPECT_TRUE(detect_visibility_anomalies(
+                    {missing_epoch(0, 10, {}), missing_epoch(1, 10, sats('G', 5)),
+                     missing_epoch(2, 10, sats('G', 2)), missing_epoch(3, 10, sats('G', 2))})
                     .empty());
 }
 
 TEST(MissingRuns, BoundariesOfTheRatio) {
     // Exactly 0.3 does not start a run.
-    EXPECT_TRUE(detect_visibility_anomalies({missing_epoch(0, 10, sats('G', 3)), missing_epoch(1, 10, sats('G', 3)),
-                                             missing_epoch(2, 10, {})})
-                    .empty());
+    EXPECT_TRUE(
+        detect_visibility_anomalies({missing_epoch(0, 10, sats('G', 3)),
+                                     missing_epoch(1, 10, sats('G', 3)), missing_epoch(2, 10, {})})
+            .empty());
     // Exactly 0.1 ends one.
-    auto out = detect_visibility_anomalies({missing_epoch(0, 10, sats('G', 4)), missing_epoch(1, 10, sats('G', 1, 5))});
+    auto out = detect_visibility_anomalies(
+        {missing_epoch(0, 10, sats('G', 4)), missing_epoch(1, 10, sats('G', 1, 5))});
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].start_time, stamp_at(0));
     EXPECT_EQ(out[0].end_time, stamp_at(0));
     EXPECT_EQ(out[0].duration_seconds, 0.0);
     EXPECT_EQ(out[0].affected_satellites, sats('G', 5));
     // 0.2 neither starts nor ends.
-    out = detect_visibility_anomalies({missing_epoch(0, 10, sats('G', 2)), missing_epoch(1, 10, sats('G', 4)),
-                                       missing_epoch(2, 10, sats('G', 2)), missing_epoch(3, 10, {})});
+    out = detect_visibility_anomalies(
+        {missing_epoch(0, 10, sats('G', 2)), missing_epoch(1, 10, sats('G', 4)),
+         missing_epoch(2, 10, sats('G', 2)), missing_epoch(3, 10, {})});
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].start_time, stamp_at(30));
     EXPECT_EQ(out[0].end_time, stamp_at(60));
@@ -135,8 +139,9 @@ TEST(MissingRuns, SystemNamesOfTheAffectedSatellites) {
 
 TEST(UnexpectedRuns, StartAtThreeEndBelowTwo) {
     // Counts 0, 3, 2, 1: one anomaly over epochs 1 and 2.
-    auto out = detect_visibility_anomalies({unexpected_epoch(0, {}), unexpected_epoch(1, {"G20", "G21", "E05"}),
-                                            unexpected_epoch(2, {"G21", "C40"}), unexpected_epoch(3, {"S20"})});
+    auto out = detect_visibility_anomalies(
+        {unexpected_epoch(0, {}), unexpected_epoch(1, {"G20", "G21", "E05"}),
+         unexpected_epoch(2, {"G21", "C40"}), unexpected_epoch(3, {"S20"})});
     ASSERT_EQ(out.size(), 1u);
     const VisibilityAnomaly& a = out[0];
     EXPECT_EQ(a.anomaly_type, "unexpected_satellites");
@@ -149,15 +154,18 @@ TEST(UnexpectedRuns, StartAtThreeEndBelowTwo) {
     EXPECT_EQ(a.description, "5 unexpected satellites for 30s - possible spoofing or multipath");
 
     // Counts 0, 2, 2, 0: two never starts a run.
-    EXPECT_TRUE(detect_visibility_anomalies({unexpected_epoch(0, {}), unexpected_epoch(1, sats('G', 2)),
-                                             unexpected_epoch(2, sats('G', 2)), unexpected_epoch(3, {})})
-                    .empty());
+    EXPECT_TRUE(
+        detect_visibility_anomalies({unexpected_epoch(0, {}), unexpected_epoch(1, sats('G', 2)),
+                                     unexpected_epoch(2, sats('G', 2)), unexpected_epoch(3, {})})
+            .empty());
     // Counts 0, 3, 3: still open at the end of the data.
-    EXPECT_TRUE(detect_visibility_anomalies({unexpected_epoch(0, {}), unexpected_epoch(1, sats('G', 3)),
-                                             unexpected_epoch(2, sats('G', 3))})
-                    .empty());
+    EXPECT_TRUE(
+        detect_visibility_anomalies({unexpected_epoch(0, {}), unexpected_epoch(1, sats('G', 3)),
+                                     unexpected_epoch(2, sats('G', 3))})
+            .empty());
     // Counts 3, 2, 2, 0: two keeps a run going.
-    out = detect_visibility_anomalies({unexpected_epoch(0, sats('G', 3)), unexpected_epoch(1, sats('G', 2)),
+    out = detect_visibility_anomalies({unexpected_epoch(0, sats('G', 3)),
+                                       unexpected_epoch(1, sats('G', 2)),
                                        unexpected_epoch(2, sats('G', 2)), unexpected_epoch(3, {})});
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].start_time, stamp_at(0));
@@ -167,8 +175,9 @@ TEST(UnexpectedRuns, StartAtThreeEndBelowTwo) {
 
 TEST(UnexpectedRuns, SeverityBySatellites) {
     // Distinct satellites over the whole run.
-    EXPECT_EQ(detect_visibility_anomalies({unexpected_epoch(0, {}), unexpected_epoch(1, sats('G', 3)),
-                                           unexpected_epoch(2, sats('G', 3, 4)), unexpected_epoch(3, {})})[0]
+    EXPECT_EQ(detect_visibility_anomalies(
+                  {unexpected_epoch(0, {}), unexpected_epoch(1, sats('G', 3)),
+                   unexpected_epoch(2, sats('G', 3, 4)), unexpected_epoch(3, {})})[0]
                   .severity,
               "critical");
     EXPECT_EQ(unexpected_run_of(sats('G', 3))[0].severity, "high");
@@ -180,7 +189,8 @@ TEST(UnexpectedRuns, SeverityBySatellites) {
     ASSERT_EQ(low.size(), 1u);
     EXPECT_EQ(low[0].affected_satellites, (Ids{"G01", "G02"}));
     EXPECT_EQ(low[0].severity, "low");
-    EXPECT_EQ(low[0].description, "2 unexpected satellites for 30s - possible spoofing or multipath");
+    EXPECT_EQ(low[0].description,
+              "2 unexpected satellites for 30s - possible spoofing or multipath");
 }
 
 TEST(Runs, MissingFirstThenUnexpectedEachInTimeOrder) {
@@ -204,8 +214,9 @@ TEST(Runs, MissingFirstThenUnexpectedEachInTimeOrder) {
 
 TEST(Runs, DurationFromTheTimestamps) {
     // Uneven spacing: the span from the first to the last epoch of the run, rounded in the text.
-    std::vector<EpochVisibility> epochs = {missing_epoch(0, 10, {}), missing_epoch(1, 10, sats('G', 5)),
-                                           missing_epoch(2, 10, sats('G', 5)), missing_epoch(3, 10, {})};
+    std::vector<EpochVisibility> epochs = {
+        missing_epoch(0, 10, {}), missing_epoch(1, 10, sats('G', 5)),
+        missing_epoch(2, 10, sats('G', 5)), missing_epoch(3, 10, {})};
     epochs[2].timestamp = "2024-01-07T00:02:00.600Z";
     epochs[3].timestamp = "2024-01-07T00:05:00.000Z";
     auto out = detect_visibility_anomalies(epochs);

@@ -20,7 +20,9 @@ VisibilitySummary predict(const NavigationData& nav, const RinexObsData& obs, do
     return predict_visibility(prediction_source(nav, mask), obs);
 }
 
-Rinex3Text at_receiver() { return std::move(Rinex3Text().position(kEarthRadius, 0.0, 0.0)); }
+Rinex3Text at_receiver() {
+    return std::move(Rinex3Text().position(kEarthRadius, 0.0, 0.0));
+}
 
 // Observed satellites of one epoch, each with one S value.
 std::vector<SatLine> seen(const Ids& ids) {
@@ -55,15 +57,16 @@ TEST(PredictionSource, SortedSatellitesOfEveryMap) {
 
 TEST(VisibilityPrediction, ConfirmedMissingAndUnexpected) {
     NavigationData nav;
-    add_orbit(nav, equatorial_orbit('G', 1, 0.0));     // zenith
-    add_orbit(nav, equatorial_orbit('G', 2, 20.0));    // high in the east
-    add_orbit(nav, equatorial_orbit('G', 3, 180.0));   // below the horizon
-    add_orbit(nav, equatorial_orbit('E', 1, -20.0));   // high in the west
+    add_orbit(nav, equatorial_orbit('G', 1, 0.0));    // zenith
+    add_orbit(nav, equatorial_orbit('G', 2, 20.0));   // high in the east
+    add_orbit(nav, equatorial_orbit('G', 3, 180.0));  // below the horizon
+    add_orbit(nav, equatorial_orbit('E', 1, -20.0));  // high in the west
     // G02 reports code values only and G04 a negative strength: neither counts as observed.
     // G09 has no ephemeris although GPS has: unexpected. R01 (no GLONASS ephemeris at all),
     // S20 and I05 are outside the comparison.
-    std::vector<SatLine> sats = {{"G01", {45.0}}, {"G02", {Field::absent(), 2.1e7}}, {"G04", {-5.0}},
-                                 {"E01", {40.0}}, {"G09", {38.0}}, {"R01", {41.0}},
+    std::vector<SatLine> sats = {{"G01", {45.0}}, {"G02", {Field::absent(), 2.1e7}},
+                                 {"G04", {-5.0}}, {"E01", {40.0}},
+                                 {"G09", {38.0}}, {"R01", {41.0}},
                                  {"S20", {39.0}}, {"I05", {37.0}}};
     Rinex3Text text = at_receiver();
     text.codes('G', {"S1C", "C1C"});
@@ -116,7 +119,7 @@ TEST(VisibilityPrediction, ElevationMaskAndOrbitShell) {
     Rinex3Text text = at_receiver();
     text.epoch(0, seen({"G03"}));
     const VisibilitySummary v = predict(nav, text.parse(), 5.0);
-    EXPECT_DOUBLE_EQ(v.mean_predicted, 2.0);  // G01 and G05
+    EXPECT_DOUBLE_EQ(v.mean_predicted, 2.0);   // G01 and G05
     EXPECT_DOUBLE_EQ(v.mean_unexpected, 1.0);  // G03 is seen without being predicted
     EXPECT_EQ(v.frequently_missing, (Ids{"G01", "G05"}));
 
@@ -127,7 +130,8 @@ TEST(VisibilityPrediction, ElevationMaskAndOrbitShell) {
 
 TEST(VisibilityPrediction, FrequentlyMeansMoreThanAQuarterOfTheEpochs) {
     NavigationData nav;
-    for (std::uint32_t prn = 1; prn <= 4; ++prn) add_orbit(nav, equatorial_orbit('G', prn, 10.0 * prn));
+    for (std::uint32_t prn = 1; prn <= 4; ++prn)
+        add_orbit(nav, equatorial_orbit('G', prn, 10.0 * prn));
     // Eight epochs: G01 missing twice, G02 three times; G09 unexpected three times, G10 twice.
     Rinex3Text text = at_receiver();
     for (int e = 0; e < 8; ++e) {
@@ -152,7 +156,8 @@ TEST(VisibilityPrediction, PredictedSatellitesPerSystemRoundUp) {
     // Seven GPS satellites usable throughout; G08's only record lies 4 h 07 min 30 s after the
     // first epoch, so it can be used (less than 4 hours away) only at the third epoch, 10 min on.
     NavigationData nav;
-    for (std::uint32_t prn = 1; prn <= 7; ++prn) add_orbit(nav, equatorial_orbit('G', prn, -35.0 + 10.0 * prn));
+    for (std::uint32_t prn = 1; prn <= 7; ++prn)
+        add_orbit(nav, equatorial_orbit('G', prn, -35.0 + 10.0 * prn));
     add_orbit(nav, equatorial_orbit('G', 8, 0.0, kGpsRadius, 4 * 3600.0 + 450.0));
     const Ids seven = {"G01", "G02", "G03", "G04", "G05", "G06", "G07"};
     Ids eight = seven;
@@ -175,7 +180,9 @@ TEST(VisibilityPrediction, SystemConfirmationRateNeverExceeds100) {
     add_orbit(nav, equatorial_orbit('G', 1, 0.0));
     add_orbit(nav, equatorial_orbit('G', 2, 10.0));
     Rinex3Text text = at_receiver();
-    text.epoch(0, seen({"G01", "G09"})).epoch(30, seen({"G02", "G10", "G11"})).epoch(60, seen({"G01", "G02"}));
+    text.epoch(0, seen({"G01", "G09"}))
+        .epoch(30, seen({"G02", "G10", "G11"}))
+        .epoch(60, seen({"G01", "G02"}));
     const VisibilitySummary v = predict(nav, text.parse());
     const SystemVisibility& gps = *v.by_system.find("GPS");
     EXPECT_EQ(gps.predicted_satellites, 2u);
@@ -214,7 +221,8 @@ TEST(VisibilityPrediction, OnlyConstellationsWithEphemeridesAreCompared) {
     add_orbit(nav, equatorial_orbit('G', 2, 10.0));
     Rinex3Text text = at_receiver();
     for (int e = 0; e < 4; ++e) {
-        text.epoch(30.0 * e, seen({"G01", "G02", "E01", "E02", "E03", "R01", "R02", "S20", "S30", "I01", "C01"}));
+        text.epoch(30.0 * e, seen({"G01", "G02", "E01", "E02", "E03", "R01", "R02", "S20", "S30",
+                                   "I01", "C01"}));
     }
     const VisibilitySummary v = predict(nav, text.parse());
     EXPECT_DOUBLE_EQ(v.mean_observed, 2.0);
@@ -267,7 +275,8 @@ TEST(VisibilityPrediction, MissingRunBecomesAnAnomaly) {
     // Four GPS satellites predicted at 30 s epochs; three go missing at the second and third
     // epoch and are back at the fourth.
     NavigationData nav;
-    for (std::uint32_t prn = 1; prn <= 4; ++prn) add_orbit(nav, equatorial_orbit('G', prn, -25.0 + 10.0 * prn));
+    for (std::uint32_t prn = 1; prn <= 4; ++prn)
+        add_orbit(nav, equatorial_orbit('G', prn, -25.0 + 10.0 * prn));
     const Ids all = {"G01", "G02", "G03", "G04"};
     Rinex3Text text = at_receiver();
     text.epoch(0, seen(all)).epoch(30, seen({"G01"})).epoch(60, seen({"G04"})).epoch(90, seen(all));
