@@ -40,3 +40,15 @@ python3 -c "import mypy" 2>/dev/null || python3 -m pip install -q mypy
 
 echo "== Python tests"
 python3 -m pytest -q tests/python "$@"
+
+if [ "$sanitize" = "1" ]; then
+  # The same Python tests against the extension built with AddressSanitizer and
+  # UndefinedBehaviorSanitizer; the sanitizer runtime has to be loaded before the interpreter.
+  echo "== Python tests against the sanitizer-built extension"
+  cmake -S . -B "$here/build-py-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DQCN0_BUILD_PYTHON=ON -DQCN0_BUILD_TESTS=OFF -DQCN0_SANITIZE=ON >/dev/null
+  cmake --build "$here/build-py-asan" -j "$(nproc)" --target quorsin_cn0
+  LD_PRELOAD="$(g++ -print-file-name=libasan.so)" \
+    ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    QCN0_UNDER_SANITIZER=1 PYTHONPATH="$here/build-py-asan" python3 -m pytest -q tests/python "$@"
+fi

@@ -9,6 +9,8 @@
 
 #include <zlib.h>
 
+#include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -29,6 +31,7 @@
 #include "navigation/geodetic.hpp"
 #include "navigation/look_angles.hpp"
 #include "navigation/navigation_input.hpp"
+#include "navigation/orbit_tracker.hpp"
 #include "navigation/satellite_position.hpp"
 #include "results/json_writer.hpp"
 #include "rinex/obs_input.hpp"
@@ -286,7 +289,6 @@ inline bool decodes_within_budget(std::string_view data) {
 
 // What the observation reader promises about every record it returns.
 inline std::string check_observation_record(const RinexObsData& obs) {
-    if (obs.codes.size() > 0x10000) return "more observation codes than a code index can name";
     for (const auto& id : obs.satellites) {
         if (id.size() > 3 || !is_ascii(id)) return "satellite identifier '" + id + "' is not 0-3 ASCII bytes";
     }
@@ -335,6 +337,50 @@ inline std::string check_observation_record(const RinexObsData& obs) {
     return {};
 }
 
+// The same double to the bit (so a NaN equals itself).
+inline bool same_bits(double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+// Two parsed observation files hold the same header, epochs and values.
+inline bool same_record(const RinexObsData& a, const RinexObsData& b) {
+    if (!same_bits(a.version, b.version) || !same_bits(a.interval, b.interval) ||
+        a.marker_name != b.marker_name || a.receiver_type != b.receiver_type ||
+        a.antenna_type != b.antenna_type || a.glonass_slots != b.glonass_slots ||
+        a.satellites != b.satellites || a.codes != b.codes ||
+        a.approx_position.has_value() != b.approx_position.has_value() ||
+        a.obs_types.size() != b.obs_types.size() || a.epochs.size() != b.epochs.size() ||
+        a.entries.size() != b.entries.size() || a.values.size() != b.values.size()) {
+        return false;
+    }
+    if (a.approx_position) {
+        for (int k = 0; k < 3; ++k) {
+            if (!same_bits((*a.approx_position)[k], (*b.approx_position)[k])) return false;
+        }
+    }
+    for (std::size_t k = 0; k < a.obs_types.size(); ++k) {
+        if (a.obs_types[k].system != b.obs_types[k].system || a.obs_types[k].codes != b.obs_types[k].codes) return false;
+    }
+    for (std::size_t k = 0; k < a.epochs.size(); ++k) {
+        const ObsEpoch &x = a.epochs[k], &y = b.epochs[k];
+        if (x.time.year != y.time.year || x.time.month != y.time.month || x.time.day != y.time.day ||
+            x.time.hour != y.time.hour || x.time.minute != y.time.minute ||
+            !same_bits(x.time.second, y.time.second) || x.flag != y.flag || x.first != y.first ||
+            x.count != y.count) {
+            return false;
+        }
+    }
+    for (std::size_t k = 0; k < a.entries.size(); ++k) {
+        const auto &x = a.entries[k], &y = b.entries[k];
+        if (x.satellite != y.satellite || x.first != y.first || x.count != y.count) return false;
+    }
+    for (std::size_t k = 0; k < a.values.size(); ++k) {
+        const auto &x = a.values[k], &y = b.values[k];
+        if (!same_bits(x.value, y.value) || x.code != y.code || x.lli != y.lli || x.ssi != y.ssi) return false;
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------------------------------------
 // The bodies
 
@@ -365,6 +411,21 @@ inline std::string run_observation(std::string_view data) {
         (void)value;
     }
     if (describe(obs).rfind("RinexObsData(version=", 0) != 0) return "text form";
+
+    // Files written on Windows end their lines with CR LF and must read exactly as with LF
+    // alone. Only plain text without carriage returns of its own is turned around.
+    if (detect_input_format(data) == InputFormat::plain && data.find('\r') == std::string_view::npos &&
+        data.size() < (std::size_t{1} << 20)) {
+        std::string crlf;
+        crlf.reserve(data.size() + data.size() / 16);
+        for (char c : data) {
+            if (c == '\n') crlf.push_back('\r');
+            crlf.push_back(c);
+        }
+        auto again = read_observation_bytes(crlf, kFileName);
+        if (!again) return "the file with CR LF line ends is refused: " + again.error();
+        if (!same_record(obs, *again)) return "the file with CR LF line ends reads differently";
+    }
     return {};
 }
 
@@ -378,10 +439,22 @@ inline std::string run_navigation(std::string_view data) {
     if (ids.size() != nav.satellite_count()) return "satellite list and counts disagree";
     if (nav.has_data() != !ids.empty()) return "has_data disagrees with the maps";
 
+    // Every position is asked twice: from the records directly, and from the tracker the
+    // analysis uses (records sorted by time, GLONASS integration steps kept between requests).
+    // The two must give the same answer to the last bit.
     const LocalFrame frame = local_frame(Ecef{4331297.0, 567555.0, 4633133.0});
     std::size_t asked = 0;
+    std::string mismatch;
+    OrbitTracker tracker;
+    auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
     auto probe = [&](std::string_view id, const EpochTime& at) {
         const auto position = satellite_position(nav, id, at);
+        const auto tracked = tracker.position_on_day(julian_day_number(at));
+        if (position.has_value() != tracked.has_value() ||
+            (position && !(same(position->x, tracked->x) && same(position->y, tracked->y) &&
+                           same(position->z, tracked->z)))) {
+            if (mismatch.empty()) mismatch = "orbit tracker and satellite_position disagree for " + std::string(id);
+        }
         if (!position) return;
         (void)ecef_to_geodetic(*position);
         (void)look_angles(frame, *position);
@@ -391,18 +464,28 @@ inline std::string run_navigation(std::string_view data) {
         const auto* kepler = nav.kepler_records(id);
         const auto* glonass = nav.glonass_records(id);
         if ((kepler == nullptr) == (glonass == nullptr)) return "satellite " + id + " not found in one map";
+        tracker = OrbitTracker(find_satellite_ephemerides(nav, id));
         std::vector<EpochTime> epochs;
         if (kepler != nullptr) {
             for (std::size_t k = 0; k < kepler->size() && k < 3; ++k) epochs.push_back((*kepler)[k].epoch);
         } else {
             for (std::size_t k = 0; k < glonass->size() && k < 3; ++k) epochs.push_back((*glonass)[k].epoch);
         }
+        // At each record's time, inside the choice windows off it (the GLONASS one is an hour),
+        // and beyond them, going back and forth in time.
         for (EpochTime at : epochs) {
             probe(id, at);
-            at.minute += 17;  // inside the choice windows, off the record's own time
+            at.minute += 17;
             at.second += 0.5;
             probe(id, at);
+            at.minute += 25;
+            probe(id, at);
+            at.minute -= 30;
+            probe(id, at);
+            at.hour += 5;
+            probe(id, at);
         }
+        if (!mismatch.empty()) return mismatch;
     }
     for (const auto& [slot, channel] : nav.glonass_channels) {
         const std::int32_t* found = nav.glonass_channel(slot);
@@ -461,12 +544,14 @@ inline constexpr std::string_view kEmbeddedNavigation =
     "    4.320180000000D+05 4.000000000000D+00\n";
 
 // The navigation data every fuzzed analysis runs with: a real broadcast file of 2021-01-01 when
-// the shared data is at hand, otherwise the embedded one.
+// the shared data is at hand (the mixed one, so that GLONASS, Galileo and BeiDou satellites get
+// positions too; else the GPS one), otherwise the embedded one.
 inline const NavigationData& reference_navigation() {
     static const NavigationData nav = [] {
 #ifdef QCN0_DATA_DIR
-        std::ifstream in(QCN0_DATA_DIR "/brdc0010.21n", std::ios::binary);
-        if (in) {
+        for (const char* name : {"AMEL00NLD_R_20210010000_01D_MN.rnx", "brdc0010.21n"}) {
+            std::ifstream in(std::string(QCN0_DATA_DIR) + "/" + name, std::ios::binary);
+            if (!in) continue;
             const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
             if (auto nav = read_navigation_bytes(bytes); nav && nav->has_data()) return std::move(nav).value();
         }
@@ -495,6 +580,43 @@ inline std::string run_analysis(std::string_view data) {
     all.max_cn0 = std::numeric_limits<double>::infinity();
     if (auto problem = check_analysis(analyse(obs, all, nullptr)); !problem.empty()) {
         return "without navigation: " + problem;
+    }
+    // Settings a caller may pass unchecked (no number is range-tested), one per input by its
+    // length: a mask that is not a number, thresholds of any sign, empty and odd system lists.
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    AnalysisSettings odd = analyze_cn0_settings(5.0, std::nullopt);
+    switch (data.size() % 4) {
+        case 0:
+            odd.min_elevation = nan;
+            odd.anomaly_threshold_low = nan;
+            odd.anomaly_threshold_high = nan;
+            odd.anomaly_threshold_critical = nan;
+            odd.spoofing_unexpected_threshold = nan;
+            odd.spoofing_min_unexpected_count = nan;
+            break;
+        case 1:
+            odd.min_elevation = -inf;
+            odd.anomaly_threshold_low = -1e308;
+            odd.anomaly_threshold_high = -inf;
+            odd.anomaly_threshold_critical = 0.0;
+            odd.spoofing_unexpected_threshold = -1.0;
+            odd.spoofing_min_unexpected_count = 0.0;
+            odd.min_cn0 = nan;
+            break;
+        case 2:
+            odd.constellations.clear();
+            odd.time_bin_seconds = 0;
+            break;
+        default:
+            odd.constellations = {'G', 'G', 'x', '\0', '>', 'R'};
+            odd.min_elevation = 90.0;
+            odd.anomaly_threshold_low = 1e308;
+            odd.time_bin_seconds = 4294967295u;
+            break;
+    }
+    if (auto problem = check_analysis(analyse(obs, odd, &reference_navigation())); !problem.empty()) {
+        return "with odd settings: " + problem;
     }
     return {};
 }

@@ -239,19 +239,20 @@ class CompactRinexDecoder {
         // A line starting afresh is the difference against nothing: "&" stands for a blank there
         // too, which turns the marker of a RINEX 2 line into its blank column 0.
         const char fresh_start = rinex3_ ? '>' : '&';
-        if (!line.empty() && line[0] == fresh_start) {
+        const bool fresh = !line.empty() && line[0] == fresh_start;
+        if (fresh) {
             // The satellites start afresh; the clock offset keeps its arc, as in CRX2RNX.
             epoch_.clear();
             release_all_satellites();
             have_epoch_ = true;
         } else if (!have_epoch_) {
-            return fail("epoch line is a difference but there is no epoch line to apply it to");
+            return fail("epoch after an event epoch does not start afresh");
         }
         apply_character_difference(epoch_, line);
         std::size_t count = 0;
         if (!check_epoch_line(count)) return false;
         const char flag = epoch_[flag_column_];
-        if (flag >= '2' && flag <= '6') return read_event(count);
+        if (flag >= '2' && flag <= '6') return read_event(fresh ? line : epoch_, count);
         return read_observations(count);
     }
 
@@ -281,9 +282,15 @@ class CompactRinexDecoder {
     }
 
     // Event epochs are stored as written, followed by `count` special records. They may
-    // redefine the observation types, and the epoch after them starts afresh.
-    bool read_event(std::size_t count) {
-        write_line(trim_copied_line(epoch_));
+    // redefine the observation types, and the epoch after them starts afresh. CRX2RNX copies an
+    // event line written afresh as it stands, "&" and all, but for the marker of RINEX 2.
+    bool read_event(std::string_view epoch_line, std::size_t count) {
+        if (rinex3_) {
+            write_line(trim_copied_line(epoch_line));
+        } else {
+            out_.push_back(' ');
+            write_line(trim_copied_line(epoch_line.substr(1)));
+        }
         std::string_view line;
         for (std::size_t i = 0; i < count; ++i) {
             if (!next_body_line(line, "the special records of an event epoch")) return false;
@@ -514,7 +521,10 @@ class CompactRinexDecoder {
         }
 
         // The flags after the observations, differenced against the satellite's last ones.
-        if (!ended) apply_character_difference(state.flags, std::string_view(p, end - p));
+        if (!ended) {
+            apply_character_difference(state.flags,
+                                       std::string_view(p, static_cast<std::size_t>(end - p)));
+        }
         char* flags = state.flags.data();
         if (!rinex3_) {
             // RINEX 2 flags belong to their observation: a missing one loses its flags, and
@@ -571,8 +581,10 @@ class CompactRinexDecoder {
     std::size_t flag_column_ = 28;
     ClockLayout clock_layout_ = kRinex2Clock;
 
-    std::string epoch_;        // the current epoch line, differences applied
-    bool have_epoch_ = false;  // false at the start and after an event epoch
+    // The current epoch line, differences applied. The first one may be a difference against
+    // an empty line, as CRX2RNX allows; after an event epoch it must start afresh.
+    std::string epoch_;
+    bool have_epoch_ = true;
     DifferenceArc clock_;
     bool clock_present_ = false;
     bool clock_continues_ = false;

@@ -18,11 +18,7 @@ class GrowingText {
 
     // Where the next `n` characters go; `commit` then says where the written text ends.
     char* room(std::size_t n) {
-        if (text_.size() - used_ < n) {
-            const std::size_t size = text_.size() + std::max(n, kStep);
-            if (size > text_.capacity()) reserve(std::max(size, 2 * text_.capacity()));
-            text_.resize(size);
-        }
+        if (text_.size() - used_ < n) grow(used_ + n);
         return text_.data() + used_;
     }
     void commit(const char* end) { used_ = static_cast<std::size_t>(end - text_.data()); }
@@ -52,6 +48,20 @@ class GrowingText {
 
   private:
     static constexpr std::size_t kStep = std::size_t{1} << 20;
+
+    // Makes the first `needed` characters writable: a step further, but within the reserved
+    // capacity while that suffices, and doubling the capacity only when it does not.
+    void grow(std::size_t needed) {
+        std::size_t size = std::max(needed, text_.size() + kStep);
+        if (size > text_.capacity()) {
+            if (needed <= text_.capacity()) {
+                size = text_.capacity();
+            } else {
+                reserve(std::max(size, 2 * text_.capacity()));
+            }
+        }
+        text_.resize(size);
+    }
 
     void reserve(std::size_t capacity) {
         text_.reserve(capacity);

@@ -65,6 +65,9 @@ Expected<std::string> inflate_gzip(std::string_view bytes, std::size_t max_outpu
     std::size_t expected = stated_size(bytes);
     if (expected == 0 || expected / 64 > bytes.size()) expected = bytes.size() * 4;
     GrowingText out(std::min(expected + 1, max_output + 1));
+    // zlib counts in 32-bit units; output goes through in pieces that suit the expected size.
+    const auto piece_size =
+        static_cast<uInt>(std::clamp<std::size_t>(expected / 4, 1 << 14, 1 << 20));
 
     const auto* next = reinterpret_cast<const unsigned char*>(bytes.data());
     std::size_t remaining = bytes.size();
@@ -73,22 +76,21 @@ Expected<std::string> inflate_gzip(std::string_view bytes, std::size_t max_outpu
             return Error{"gzip content exceeds the limit of " + std::to_string(max_output) +
                          " bytes"};
         }
-        // zlib counts in 32-bit units; input and output go through in pieces.
-        constexpr uInt kOutputPiece = uInt{1} << 20;
-        char* piece = out.room(kOutputPiece);
+        char* piece = out.room(piece_size);
         const auto in_chunk = static_cast<uInt>(std::min<std::size_t>(remaining, UINT_MAX));
         zs.next_in = const_cast<Bytef*>(next);
         zs.avail_in = in_chunk;
         zs.next_out = reinterpret_cast<Bytef*>(piece);
-        zs.avail_out = kOutputPiece;
+        zs.avail_out = piece_size;
         const int status = inflate(&zs, Z_NO_FLUSH);
         next += in_chunk - zs.avail_in;
         remaining -= in_chunk - zs.avail_in;
-        out.commit(piece + (kOutputPiece - zs.avail_out));
+        out.commit(piece + (piece_size - zs.avail_out));
         if (status == Z_STREAM_END) {
             // Another member may follow; zero bytes are padding some writers add.
-            const std::size_t padding =
-                std::find_if(next, next + remaining, [](unsigned char b) { return b != 0; }) - next;
+            const auto padding = static_cast<std::size_t>(
+                std::find_if(next, next + remaining, [](unsigned char b) { return b != 0; }) -
+                next);
             if (padding == remaining) break;
             if (padding > 0 || remaining < 2 || next[0] != 0x1f || next[1] != 0x8b) {
                 return Error{"gzip data is followed by " + std::to_string(remaining) +

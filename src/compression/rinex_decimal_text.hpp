@@ -19,7 +19,7 @@ namespace decimal_text_detail {
 // "00" to "99", so that numbers are written two digits per division.
 constexpr std::array<char, 200> make_digit_pairs() {
     std::array<char, 200> pairs{};
-    for (int i = 0; i < 100; ++i) {
+    for (std::size_t i = 0; i < 100; ++i) {
         pairs[2 * i] = static_cast<char>('0' + i / 10);
         pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
     }

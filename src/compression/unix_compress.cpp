@@ -28,7 +28,8 @@ class CodeReader {
         const std::size_t byte = static_cast<std::size_t>(position_ >> 3);
         std::uint32_t window = 0;
         if (byte + 3 <= size_) {
-            window = data_[byte] | data_[byte + 1] << 8 |
+            window = static_cast<std::uint32_t>(data_[byte]) |
+                     static_cast<std::uint32_t>(data_[byte + 1]) << 8 |
                      static_cast<std::uint32_t>(data_[byte + 2]) << 16;
         } else {
             for (std::size_t i = 0; byte + i < size_ && i < 3; ++i) {

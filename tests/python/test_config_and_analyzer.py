@@ -323,6 +323,10 @@ def test_from_obs_selects_systems_by_first_letter(obs):
     # The same selection made through a configuration gives the same result.
     same = analyzer(systems=["GPS", "", "E"], anomaly_sensitivity=0.0).analyze_file(path(OBS))
     assert fp(same) == fp(r)
+    # Only the first character counts, case kept: "Galileo" selects GPS, "e" selects nothing.
+    galileo = q.CN0Analyzer.from_obs(obs, systems=["Galileo"]).analyze()
+    assert {s[0] for s in galileo.get_satellite_ids()} == {"G"}
+    assert q.CN0Analyzer.from_obs(obs, systems=["e", ""]).analyze().total_observations == 0
 
 
 def test_from_obs_defaults(obs):
@@ -463,6 +467,15 @@ def test_file_analyses_use_the_analyzer_settings():
     r = analyzer(systems=["R"]).analyze_file(path(OBS))
     assert {s[0] for s in r.get_satellite_ids()} == {"R"}
     assert analyzer(min_elevation=50.0).analyze_file(path(OBS)).total_observations == 0
+
+
+@needs_data
+def test_settings_the_analysis_does_not_read():
+    # Flags, the interference level and the time bin are carried but change no result.
+    reference = fp(analyzer().analyze_with_nav(path(OBS), path(NAV)))
+    for settings in ({"detect_anomalies": False}, {"verbose": True}, {"interference_threshold_db": 1.0},
+                     {"time_bin_seconds": 1}, {"time_bin": 3600}):
+        assert fp(analyzer(**settings).analyze_with_nav(path(OBS), path(NAV))) == reference, settings
 
 
 def test_analysis_methods_check_their_arguments(tmp_path):

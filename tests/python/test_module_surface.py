@@ -253,6 +253,13 @@ def test_class_doc_and_module(name):
     assert cls.__doc__ == CLASS_DOCS[name]
 
 
+def test_which_classes_have_their_own_repr():
+    for name in ("AnalysisConfig", "CN0Analyzer"):
+        assert "__repr__" not in vars(getattr(q, name)), name
+    for name in ("RinexObsData", "NavigationData", "AnalysisResult", "QualityScore"):
+        assert "__repr__" in vars(getattr(q, name)), name
+
+
 @pytest.mark.parametrize("name", sorted(CLASS_SIGNATURES))
 def test_constructor_signatures(name):
     assert getattr(q, name).__text_signature__ == CLASS_SIGNATURES[name]

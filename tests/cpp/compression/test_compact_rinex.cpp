@@ -182,8 +182,7 @@ TEST(CompactRinex, EventEpochsAreCopiedAndRedefineTypes) {
                                   line("G01" + f(".001") + f(".002") + f(".003") + f(".004")));
     EXPECT_EQ(error_of(crx_header(true) + r0 + "\n\n3&1 3&2 3&3\n" + ev + "\n" + types + "\n\n" +
                        diff(r0, r1) + "\n"),
-              "compact RINEX: epoch line is a difference but there is no epoch line to apply it to "
-              "(line 14)");
+              "compact RINEX: epoch after an event epoch does not start afresh (line 14)");
 }
 
 TEST(CompactRinex, HeaderLinesLoseTrailingBlanks) {
@@ -212,9 +211,9 @@ TEST(CompactRinex, DamagedFilesFailWithTheProblemAndItsLine) {
          "compact RINEX: file ends inside the satellite lines of an epoch (line 7)"},
         {h2 + e0 + "\n",
          "compact RINEX: file ends inside an epoch, before its clock offset line (line 6)"},
-        {h2 + kEpoch2 + "\n",
-         "compact RINEX: epoch line is a difference but there is no epoch line to apply it to "
-         "(line 6)"},
+        // The first epoch line may lack "&" (a difference against nothing), its arcs may not.
+        {h2 + kEpoch2 + "\n\n1 2 3\n",
+         "compact RINEX: observation continues an arc that was never started (line 8)"},
         {h2 + e0 + "\n\n6&1 3&2 3&3\n",
          "compact RINEX: order of differences is higher than 5 (line 8)"},
         {h2 + e0 + "\n\n3&1x 3&2 3&3\n",
