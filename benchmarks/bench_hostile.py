@@ -333,7 +333,8 @@ def main() -> None:
     wanted = [w.strip() for w in args.only.split(",") if w.strip()]
 
     name_width = 42
-    print(f"{'case (ms per MB)':{name_width}s}" + "".join(f"{str(s) + ' MB':>9s}" for s in sizes) + f"{'last/first':>12s}")
+    sizes_text = "".join(f"{str(s) + ' MB':>9s}" for s in sizes)
+    print(f"{'case (ms per MB)':{name_width}s}{sizes_text}{'last/first':>12s}")
     for name, make, run in cases():
         if wanted and not any(w in name for w in wanted):
             continue

@@ -65,17 +65,17 @@ def read(data: bytes | str, filename: str = "hostile.rnx") -> q.RinexObsData:
 def exercise(result: q.AnalysisResult) -> dict:
     """Reads every attribute and calls every method of a result and of its quality score; the two
     JSON layouts must be standard JSON and hold the same document, which is returned."""
-    for cls_obj in (result, result.quality_score):
-        for name in dir(type(cls_obj)):
+    for obj in (result, result.quality_score):
+        for name in dir(type(obj)):
             if name.startswith("_"):
                 continue
-            value = getattr(cls_obj, name)
+            value = getattr(obj, name)
             if callable(value) and name == "get_constellation_summary":
                 for constellation in ("GPS", "GLONASS", "Galileo", "BeiDou", "", "nothing"):
                     value(constellation)
             elif callable(value):
                 value()
-        repr(cls_obj)
+        repr(obj)
     compact = strict_json(result.to_json())
     assert strict_json(result.to_json_pretty()) == compact
     return compact
@@ -430,7 +430,8 @@ def test_file_names_with_quotes_and_control_characters_are_escaped_in_json():
 
 # --- Satellite counts, long numbers, calendar fields ---------------------------------------------
 
-V3_HEAD = version_line("3.04") + POSITION + v3_obs_types("G", ["C1C", "L1C", "S1C"]) + v3_obs_types("R", ["S1C"]) + end_of_header()
+V3_HEAD = (version_line("3.04") + POSITION + v3_obs_types("G", ["C1C", "L1C", "S1C"]) + v3_obs_types("R", ["S1C"])
+           + end_of_header())
 V3_NEXT = v3_epoch(2024, 3, 5, 7, 9, 0.0, 0, 2) + v3_sat("G07", [2e7, 1e8, 41.0]) + v3_sat("R02", [39.0])
 
 
@@ -462,7 +463,8 @@ def test_rinex3_satellite_counts_and_flags_of_thousands_of_digits():
 
 def test_rinex2_epoch_announcing_more_satellites_than_follow():
     head = version_line("2.11") + POSITION + v2_obs_types(["C1", "L1", "S1"]) + end_of_header()
-    good = (v2_epoch(24, 3, 5, 7, 8, 0.0, 0, ["G01", "G02"]) + v2_record([2e7, 1e8, 45.0]) + v2_record([2e7, None, 44.0])
+    good = (v2_epoch(24, 3, 5, 7, 8, 0.0, 0, ["G01", "G02"]) + v2_record([2e7, 1e8, 45.0])
+            + v2_record([2e7, None, 44.0])
             + v2_epoch(24, 3, 5, 7, 8, 30.0, 0, ["R01"]) + v2_record([2e7, 1e8, 40.0]))
     assert read(head + good).num_epochs == 2
     # Count 999: the lines after the list are taken as its continuation lines, and nothing is
@@ -610,7 +612,8 @@ def test_long_code_lists_read_whole():
 def test_rinex2_code_lines_mixed_with_rinex3_code_lines():
     # Each RINEX 2 line makes the growing list the list of G, R, E and C; a RINEX 3 line extends
     # the list of its system as it stands.
-    v2_line = lambda codes: header_line(f"{len(codes):6d}" + "".join(c.rjust(6) for c in codes), "# / TYPES OF OBSERV")  # noqa: E731
+    def v2_line(codes: list[str]) -> str:
+        return header_line(f"{len(codes):6d}" + "".join(c.rjust(6) for c in codes), "# / TYPES OF OBSERV")
     head = version_line("2.11") + v2_line(["C1", "S1"]) + v3_obs_types("G", ["S5X"])
     obs = read(head + end_of_header())
     assert obs.obs_types_by_system() == {"G": ["C1C", "S1C", "S5X"], "R": ["C1C", "S1C"], "E": ["C1C", "S1C"],
@@ -629,7 +632,7 @@ def test_a_code_named_twice_keeps_the_later_field():
     # Many codes, each named twice: every satellite keeps one value per code, the later one.
     codes = many_codes(3000, "S")
     head = version_line("3.04") + v3_code_lines("G", codes + codes) + end_of_header()
-    line = "G01" + "".join(f"{10.0 + k % 7:14.3f}  " for k in range(3000)) + "".join(f"{50.0:14.3f}  " for _ in range(3000))
+    line = "G01" + "".join(f"{10.0 + k % 7:14.3f}  " for k in range(3000)) + f"{50.0:14.3f}  " * 3000
     stats = read(head + epoch + line + "\n").snr_stats_by_satellite()["G01"]
     assert stats == {"obs_count": 3000.0, "valid_count": 3000.0, "mean_snr": 50.0}
 
