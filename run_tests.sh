@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Runs every test: the C++ core tests (GoogleTest, built with AddressSanitizer and
-# UndefinedBehaviorSanitizer) and the Python tests (pytest) against the installed module.
+# UndefinedBehaviorSanitizer), the type stub check, the Python tests (pytest) against the
+# installed module and again against an extension built with the sanitizers, and the fuzzers.
 #
 #   ./run_tests.sh            C++ tests under sanitizers, then the Python tests
-#   QCN0_SANITIZE=0 ./run_tests.sh   C++ tests without sanitizers
+#   QCN0_SANITIZE=0 ./run_tests.sh   C++ tests without sanitizers, no sanitizer run of the Python tests
+#   QCN0_FUZZ_SECONDS=0 ./run_tests.sh   no fuzzing (60 s per target otherwise)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 cd "$here"
@@ -12,6 +14,10 @@ cd "$here"
 need_apt=()
 [ -f /usr/include/gtest/gtest.h ] || need_apt+=(libgtest-dev)
 command -v ninja >/dev/null 2>&1 || python3 -c "import ninja" 2>/dev/null || need_apt+=(ninja-build)
+if [ "${QCN0_FUZZ_SECONDS:-60}" != "0" ]; then
+  command -v clang++ >/dev/null 2>&1 || need_apt+=(clang)
+  ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need_apt+=(libclang-rt-14-dev)
+fi
 if [ ${#need_apt[@]} -gt 0 ]; then
   if [ "$(id -u)" = "0" ] && command -v apt-get >/dev/null; then
     apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need_apt[@]}" >/dev/null
@@ -34,12 +40,16 @@ cmake --build "$build" -j "$(nproc)"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$build" --output-on-failure
 
+# Fuzzing: every libFuzzer target for a bounded time (QCN0_FUZZ_SECONDS, 60 by default; 0 skips).
+fuzz_seconds="${QCN0_FUZZ_SECONDS:-60}"
+if [ "$fuzz_seconds" != "0" ]; then
+  echo "== Fuzzing, $fuzz_seconds s per target"
+  "$here/fuzz/run_fuzzers.sh" "$fuzz_seconds"
+fi
+
 echo "== Type stub against the built module (mypy stubtest)"
 python3 -c "import mypy" 2>/dev/null || python3 -m pip install -q mypy
 (cd "$here" && MYPYPATH="$here/src/python" python3 -m mypy.stubtest quorsin_cn0)
-
-echo "== Python tests"
-python3 -m pytest -q tests/python "$@"
 
 if [ "$sanitize" = "1" ]; then
   # The same Python tests against the extension built with AddressSanitizer and
@@ -52,3 +62,6 @@ if [ "$sanitize" = "1" ]; then
     ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     QCN0_UNDER_SANITIZER=1 PYTHONPATH="$here/build-py-asan" python3 -m pytest -q tests/python "$@"
 fi
+
+echo "== Python tests"
+python3 -m pytest -q tests/python "$@"
