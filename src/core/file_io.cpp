@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace qcn0 {
@@ -36,7 +37,7 @@ private:
 
 }  // namespace
 
-Expected<std::string> read_file(const std::string& path) {
+Expected<std::string> read_file(const std::string& path, std::size_t max_bytes) {
     // No file name holds a NUL byte; the operating system would read the name cut short.
     if (path.find('\0') != std::string::npos) {
         return Error{"file name contained an unexpected NUL byte", ErrorKind::InputOutput};
@@ -50,13 +51,20 @@ Expected<std::string> read_file(const std::string& path) {
     struct stat st;
     if (::fstat(fd, &st) != 0) return Error{os_error_text(errno), ErrorKind::InputOutput};
     if (S_ISDIR(st.st_mode)) return Error{os_error_text(EISDIR), ErrorKind::InputOutput};
+    const Error too_large{os_error_text(EFBIG), ErrorKind::InputOutput};
     std::string data;
     std::size_t expected = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+    if (expected > max_bytes) return too_large;
     // One byte more than the size so that the end of the file shows without growing the buffer.
-    data.resize(expected > 0 ? expected + 1 : 65536);
+    // Files without a size (pipes, devices) grow the buffer as they are read, never past one
+    // byte beyond the limit: that byte shows the content does not fit.
+    data.resize(expected > 0 ? expected + 1 : std::min<std::size_t>(65536, max_bytes + 1));
     std::size_t used = 0;
     while (true) {
-        if (used == data.size()) data.resize(data.size() * 2);
+        if (used == data.size()) {
+            if (used > max_bytes) return too_large;
+            data.resize(std::min(data.size() * 2, max_bytes + 1));
+        }
         ssize_t n = ::read(fd, data.data() + used, data.size() - used);
         if (n < 0) {
             if (errno == EINTR) continue;

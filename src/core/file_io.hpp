@@ -1,6 +1,7 @@
 // Whole-file reads and the file name of a path.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -8,9 +9,15 @@
 
 namespace qcn0 {
 
+// The most a file read may hold. Paths may name a device or a pipe that never ends (/dev/zero,
+// a stalled download), which must fail rather than take every byte of memory; the bound is that
+// of decoded text, far above a full day of 1 Hz multi-GNSS RINEX.
+inline constexpr std::size_t kMaxFileBytes = std::size_t{4} << 30;
+
 // Reads the whole file in one piece. The error text is the operating system's description
-// followed by " (os error N)", e.g. "No such file or directory (os error 2)".
-Expected<std::string> read_file(const std::string& path);
+// followed by " (os error N)", e.g. "No such file or directory (os error 2)"; content beyond
+// `max_bytes` is "File too large (os error 27)".
+Expected<std::string> read_file(const std::string& path, std::size_t max_bytes = kMaxFileBytes);
 
 // "<description> (os error N)" for an errno value.
 std::string os_error_text(int error_number);

@@ -73,6 +73,44 @@ private:
     bool cached_ = false;
 };
 
+// The lines of a text seen through a window of the next `Depth` lines. A reader that looks a
+// fixed number of lines ahead walks a file of any length with it, where a list of all lines
+// would cost sixteen bytes a line: a file of blank lines would take sixteen times its size.
+template <std::size_t Depth>
+class LineWindow {
+public:
+    explicit LineWindow(LineCursor cursor) : cursor_(cursor) {}
+
+    // Whether the line `k` lines after the current one exists (k < Depth).
+    bool has(std::size_t k) {
+        fill(k + 1);
+        return count_ > k;
+    }
+    bool at_end() { return !has(0); }
+    // The line `k` lines after the current one. Only valid after has(k) said it exists.
+    std::string_view operator[](std::size_t k) const { return ring_[(head_ + k) % Depth]; }
+    // Moves `k` lines on (fewer at the end of the text).
+    void advance(std::size_t k = 1) {
+        for (; k > 0 && has(0); --k) {
+            head_ = (head_ + 1) % Depth;
+            --count_;
+        }
+    }
+
+private:
+    void fill(std::size_t n) {
+        while (count_ < n && !cursor_.at_end()) {
+            ring_[(head_ + count_) % Depth] = cursor_.take();
+            ++count_;
+        }
+    }
+
+    LineCursor cursor_;
+    std::string_view ring_[Depth];
+    std::size_t head_ = 0;
+    std::size_t count_ = 0;  // lines held, from ring_[head_] on
+};
+
 // Number of line feeds in a text.
 inline std::size_t count_line_feeds(std::string_view text) {
     std::size_t n = 0;

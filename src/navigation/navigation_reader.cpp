@@ -21,6 +21,9 @@ namespace {
 constexpr std::size_t kKeplerLines = 8;
 constexpr std::size_t kGlonassLines = 4;
 
+// The lines a reader looks at at once: a version 4 record line and the eight lines after it.
+using NavLines = LineWindow<kKeplerLines + 1>;
+
 enum class Layout { Rinex2, Rinex3 };
 
 // Column cuts of an epoch line (start inclusive, end exclusive).
@@ -108,10 +111,10 @@ std::array<double, 4> orbit_fields(std::string_view line, std::size_t c) {
 
 class RecordReader {
   public:
-    RecordReader(const std::vector<std::string_view>& lines, NavigationData& nav)
-        : lines_(lines), nav_(nav) {}
+    RecordReader(const NavLines& lines, NavigationData& nav) : lines_(lines), nav_(nav) {}
 
-    // A Keplerian record whose epoch line is lines[i]; false when its epoch line does not parse.
+    // A Keplerian record whose epoch line is lines[i] (the window holds all its lines); false
+    // when its epoch line does not parse.
     bool kepler(std::size_t i, char letter, Layout layout) {
         auto head = read_epoch_line(lines_[i], layout);
         if (!head) return false;
@@ -140,7 +143,7 @@ class RecordReader {
         return true;
     }
 
-    // A GLONASS record whose epoch line is lines[i].
+    // A GLONASS record whose epoch line is lines[i] (the window holds all its lines).
     bool glonass(std::size_t i, Layout layout) {
         auto head = read_epoch_line(lines_[i], layout);
         if (!head) return false;
@@ -175,7 +178,7 @@ class RecordReader {
         return nav_.gps_ephemerides;
     }
 
-    const std::vector<std::string_view>& lines_;
+    const NavLines& lines_;
     NavigationData& nav_;
 };
 
@@ -185,14 +188,12 @@ bool is_kepler_letter(char c) {
 
 // Version 2 and 3 files: records follow one another without separators; a line that cannot
 // start a record is passed over one at a time.
-void read_plain_records(const std::vector<std::string_view>& lines, std::size_t i, Layout layout,
-                        char rinex2_kind, NavigationData& nav) {
+void read_plain_records(NavLines& lines, Layout layout, char rinex2_kind, NavigationData& nav) {
     RecordReader reader(lines, nav);
-    const std::size_t n = lines.size();
-    while (i < n) {
-        const std::string_view line = lines[i];
+    while (!lines.at_end()) {
+        const std::string_view line = lines[0];
         if (trim(line).empty()) {
-            ++i;
+            lines.advance();
             continue;
         }
         char letter;
@@ -208,19 +209,19 @@ void read_plain_records(const std::vector<std::string_view>& lines, std::size_t 
         } else if (letter == 'R') {
             need = kGlonassLines;
         } else {
-            ++i;
+            lines.advance();
             continue;
         }
-        if (n - i < need) {
-            ++i;
+        if (!lines.has(need - 1)) {
+            lines.advance();
             continue;
         }
         if (letter == 'R') {
-            reader.glonass(i, layout);
+            reader.glonass(0, layout);
         } else {
-            reader.kepler(i, letter, layout);
+            reader.kepler(0, letter, layout);
         }
-        i += need;
+        lines.advance(need);
     }
 }
 
@@ -247,34 +248,39 @@ bool starts_record(std::string_view line) {
 
 // Version 4 files: every record starts with a "> TYPE SAT MESSAGE" line and runs to the next
 // one, so records of any length can be skipped whole.
-void read_version4_records(const std::vector<std::string_view>& lines, std::size_t i,
-                           NavigationData& nav) {
+void read_version4_records(NavLines& lines, NavigationData& nav) {
     RecordReader reader(lines, nav);
-    const std::size_t n = lines.size();
-    while (i < n && !starts_record(lines[i])) ++i;
-    while (i < n) {
-        std::size_t end = i + 1;
-        while (end < n && !starts_record(lines[end])) ++end;
+    auto skip_to_record = [&] {
+        while (!lines.at_end() && !starts_record(lines[0])) lines.advance();
+    };
+    // Whether the record has at least `n` lines after its "> " line.
+    auto body_holds = [&](std::size_t n) {
+        for (std::size_t k = 1; k <= n; ++k) {
+            if (!lines.has(k) || starts_record(lines[k])) return false;
+        }
+        return true;
+    };
+    skip_to_record();
+    while (!lines.at_end()) {
         std::string_view words[4];
         std::size_t count = 0;
-        for_each_word(lines[i].substr(1), [&](std::string_view w) {
+        for_each_word(lines[0].substr(1), [&](std::string_view w) {
             if (count < 4) words[count] = w;
             ++count;
         });
         const std::string_view type = words[0], satellite = words[1], message = words[2];
-        const std::size_t body = end - i - 1;
         if (count >= 3 && type == "EPH" && satellite.size() == 3 &&
             is_version3_layout(satellite[0], message)) {
-            const std::size_t first = i + 1;
             // The record's own epoch line must name the announced satellite.
-            const bool same = body > 0 && lines[first].substr(0, 3) == satellite;
-            if (same && satellite[0] == 'R' && body >= kGlonassLines) {
-                reader.glonass(first, Layout::Rinex3);
-            } else if (same && satellite[0] != 'R' && body >= kKeplerLines) {
-                reader.kepler(first, satellite[0], Layout::Rinex3);
+            const bool same = body_holds(1) && lines[1].substr(0, 3) == satellite;
+            if (same && satellite[0] == 'R' && body_holds(kGlonassLines)) {
+                reader.glonass(1, Layout::Rinex3);
+            } else if (same && satellite[0] != 'R' && body_holds(kKeplerLines)) {
+                reader.kepler(1, satellite[0], Layout::Rinex3);
             }
         }
-        i = end;
+        lines.advance();
+        skip_to_record();
     }
 }
 
@@ -294,39 +300,41 @@ Expected<NavigationData> parse_navigation(std::string_view bytes) {
             break;
         }
     }
-    const std::vector<std::string_view> lines = split_lines(text);
+    LineCursor cursor(text);
 
     double version = 3.0;
     char file_type = ' ';
-    std::optional<std::size_t> data_start;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string_view line = lines[i];
+    bool header_ended = false;
+    while (!cursor.at_end()) {
+        const std::string_view line = cursor.take();
         if (line.size() < 60) continue;
         const std::string_view label = trim(line.substr(60));
         if (label.find("RINEX VERSION") != std::string_view::npos) {
             if (auto v = parse_float(trim(line.substr(0, 9)))) version = *v;
             file_type = line[20];
         } else if (label.find("END OF HEADER") != std::string_view::npos) {
-            data_start = i + 1;
+            header_ended = true;
             break;
         }
     }
-    if (!data_start) return Error{"No END OF HEADER found"};
+    if (!header_ended) return Error{"No END OF HEADER found"};
 
+    // The data lines, from the one after the end of the header.
+    NavLines lines(cursor);
     NavigationData nav;
     if (version < 3.0) {
         // The RINEX 2 file type: 'N' GPS navigation, 'G' GLONASS navigation. A GLONASS file read
         // as GPS would give orbits that do not exist, and other types ('H' geostationary
         // navigation, observation files) hold no records this reader uses.
         if (file_type == 'N' || file_type == ' ') {
-            read_plain_records(lines, *data_start, Layout::Rinex2, 'G', nav);
+            read_plain_records(lines, Layout::Rinex2, 'G', nav);
         } else if (file_type == 'G') {
-            read_plain_records(lines, *data_start, Layout::Rinex2, 'R', nav);
+            read_plain_records(lines, Layout::Rinex2, 'R', nav);
         }
     } else if (version >= 4.0) {
-        read_version4_records(lines, *data_start, nav);
+        read_version4_records(lines, nav);
     } else {
-        read_plain_records(lines, *data_start, Layout::Rinex3, 0, nav);
+        read_plain_records(lines, Layout::Rinex3, 0, nav);
     }
     return nav;
 }

@@ -328,11 +328,26 @@ void read_version3(LineCursor& lines, RinexObsData& obs) {
         std::uint8_t flag = 0;
         std::uint64_t count = 0;
         std::size_t piece = 0;
+        std::string_view flag_text, count_text;
         for_each_word(body, [&](std::string_view w) {
-            if (piece == 6) flag = parse_u8(w).value_or(0);
-            if (piece == 7) count = parse_unsigned(w, UINT64_MAX).value_or(0);
+            if (piece == 6) flag_text = w;
+            if (piece == 7) count_text = w;
             ++piece;
         });
+        flag = parse_u8(flag_text).value_or(0);
+        count = parse_unsigned(count_text, UINT64_MAX).value_or(0);
+        // The flag is one column wide and the count follows it directly in three, so an epoch of
+        // 100 or more satellites writes them as one piece ("0123"); the one-digit flag and the
+        // count are then told apart by their columns. Read as one number, such an epoch would be
+        // lost with all its satellites.
+        if (flag_text.size() >= 4 && (count_text.empty() || !parse_unsigned(count_text, UINT64_MAX))) {
+            bool digits = true;
+            for (char c : flag_text) digits = digits && is_digit(c);
+            if (digits) {
+                flag = static_cast<std::uint8_t>(flag_text[0] - '0');
+                count = parse_unsigned(flag_text.substr(1), UINT64_MAX).value_or(0);
+            }
+        }
         if (count == 0) continue;
 
         builder.begin_epoch(*t, flag);
@@ -452,9 +467,25 @@ Expected<RinexObsData> read_observation_text(std::string_view bytes, std::string
     // entry and epoch a line of its own, so these bounds hold for any text. Reserving them once
     // means the arrays never move while they grow; pages never written cost no memory.
     const std::size_t line_count = count_line_feeds(bytes) + 1;
-    obs.values.reserve((bytes.size() + 15 * line_count) / 16 + 1);
-    obs.entries.reserve(line_count);
-    obs.epochs.reserve(line_count / 2 + 1);
+    std::size_t values_bound = (bytes.size() + 15 * line_count) / 16 + 1;
+    std::size_t entries_bound = line_count;
+    std::size_t epochs_bound = line_count / 2 + 1;
+    // The bounds grow with the number of lines, not their length: for a text of very short
+    // lines (blank lines, unpacked from a small gzip file) they come to some fifty times the
+    // text, more address space than the system grants. Real files stay within about twice
+    // their size; beyond four times, reserve what 80-column lines hold and let the arrays grow.
+    const std::size_t bound_bytes = values_bound * sizeof(StoredValue) +
+                                    entries_bound * sizeof(SatelliteObservations) +
+                                    epochs_bound * sizeof(ObsEpoch);
+    if (bound_bytes / 4 > bytes.size()) {
+        const std::size_t typical_lines = bytes.size() / 80 + 1;
+        values_bound = bytes.size() / 16 + 1;
+        entries_bound = typical_lines;
+        epochs_bound = typical_lines / 2 + 1;
+    }
+    obs.values.reserve(values_bound);
+    obs.entries.reserve(entries_bound);
+    obs.epochs.reserve(epochs_bound);
 
     if (obs.version >= 3.0) {
         read_version3(lines, obs);

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -57,8 +58,9 @@ struct SpawnActions {
 };
 
 // Reads both pipes until both reach end of file; reading them together keeps a child that
-// writes much to standard error from blocking while standard output is read.
-void drain(int out_fd, int err_fd, std::string& out) {
+// writes much to standard error from blocking while standard output is read. False when
+// standard output passed `max_output` bytes: reading stops there.
+bool drain(int out_fd, int err_fd, std::string& out, std::size_t max_output) {
     struct pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
     int open_count = 2;
     char buf[65536];
@@ -66,25 +68,29 @@ void drain(int out_fd, int err_fd, std::string& out) {
         const int ready = ::poll(fds, 2, -1);
         if (ready < 0) {
             if (errno == EINTR) continue;
-            return;
+            return true;
         }
         for (auto& f : fds) {
             if (f.fd < 0 || f.revents == 0) continue;
             const ssize_t n = ::read(f.fd, buf, sizeof buf);
             if (n > 0) {
-                if (f.fd == out_fd) out.append(buf, static_cast<std::size_t>(n));
+                if (f.fd != out_fd) continue;
+                if (static_cast<std::size_t>(n) > max_output - out.size()) return false;
+                out.append(buf, static_cast<std::size_t>(n));
             } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
                 f.fd = -1;  // poll ignores negative descriptors
                 --open_count;
             }
         }
     }
+    return true;
 }
 
 }  // namespace
 
 Expected<ProcessOutput> run_process(const std::string& program,
-                                    const std::vector<std::string>& arguments) {
+                                    const std::vector<std::string>& arguments,
+                                    std::size_t max_output) {
     Pipe out_pipe, err_pipe;
     if (auto r = make_pipe(out_pipe); !r) return Error{r.error()};
     if (auto r = make_pipe(err_pipe); !r) return Error{r.error()};
@@ -112,13 +118,20 @@ Expected<ProcessOutput> run_process(const std::string& program,
     out_pipe.write.reset();
     err_pipe.write.reset();
     ProcessOutput result;
-    drain(out_pipe.read.get(), err_pipe.read.get(), result.out);
+    const bool complete = drain(out_pipe.read.get(), err_pipe.read.get(), result.out, max_output);
+    if (!complete) {
+        // Too much output: the child is stopped, and whatever it started that still writes to
+        // the pipes gets a broken pipe once they are closed.
+        ::kill(pid, SIGKILL);
+        out_pipe.read.reset();
+        err_pipe.read.reset();
+    }
 
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return Error{std::string("cannot wait for ") + program};
     }
-    result.success = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    result.success = complete && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return result;
 }
 

@@ -132,15 +132,14 @@ std::optional<std::string> tle_satellite_id(std::string_view raw_name) {
 }
 
 std::uint64_t parse_tle_content(std::string_view content) {
-    std::vector<std::string_view> lines = split_lines(content);
-    for (auto& line : lines) line = trim(line);
+    // Three lines at a time: a name line followed by line 1 and line 2.
+    LineWindow<3> lines{LineCursor(content)};
     std::uint64_t count = 0;
-    std::size_t i = 0;
-    while (i + 2 < lines.size()) {
-        const std::string_view line1 = lines[i + 1];
-        const std::string_view line2 = lines[i + 2];
+    while (lines.has(2)) {
+        const std::string_view line1 = trim(lines[1]);
+        const std::string_view line2 = trim(lines[2]);
         if (line1.empty() || line1[0] != '1' || line2.empty() || line2[0] != '2') {
-            ++i;
+            lines.advance();
             continue;
         }
         // A set cut short has no mean motion to read; it is not counted.
@@ -148,9 +147,9 @@ std::uint64_t parse_tle_content(std::string_view content) {
             const std::string_view motion_text =
                 trim(line2.substr(kMeanMotionStart, kMeanMotionEnd - kMeanMotionStart));
             const double mean_motion = parse_float(motion_text).value_or(0.0);
-            if (mean_motion > 0.0 && tle_satellite_id(lines[i])) ++count;
+            if (mean_motion > 0.0 && tle_satellite_id(trim(lines[0]))) ++count;
         }
-        i += 3;
+        lines.advance(3);
     }
     return count;
 }

@@ -1,6 +1,7 @@
 // Whole-file reads, file names of paths, and the split of a file's text into lines.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -121,6 +122,27 @@ TEST(ReadFile, OperatingSystemErrors) {
     EXPECT_EQ(os_error_text(13), "Permission denied (os error 13)");
 }
 
+TEST(ReadFile, ContentBeyondTheLimitIsAnError) {
+    TempDir dir;
+    const std::string path = dir.file("ten.obs", "0123456789");
+    auto exact = read_file(path, 10);
+    ASSERT_TRUE(exact.ok()) << exact.error();
+    EXPECT_EQ(*exact, "0123456789");
+    auto short_limit = read_file(path, 9);
+    ASSERT_FALSE(short_limit.ok());
+    EXPECT_EQ(short_limit.error(), "File too large (os error 27)");
+    EXPECT_EQ(short_limit.error_kind(), ErrorKind::InputOutput);
+
+    // A device that never ends has no size to check beforehand: reading stops at the limit
+    // instead of taking all memory.
+    if (!std::filesystem::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero";
+    for (std::size_t limit : {std::size_t{0}, std::size_t{1000}, std::size_t{65536}, std::size_t{300000}}) {
+        auto endless = read_file("/dev/zero", limit);
+        ASSERT_FALSE(endless.ok()) << limit;
+        EXPECT_EQ(endless.error(), "File too large (os error 27)");
+    }
+}
+
 TEST(Lines, SplitAtLineFeeds) {
     using V = std::vector<std::string_view>;
     EXPECT_EQ(split_lines(""), V{});
@@ -133,6 +155,31 @@ TEST(Lines, SplitAtLineFeeds) {
     // Only one carriage return right before the line feed goes with it.
     EXPECT_EQ(split_lines("a\r\r\nb\rc"), (V{"a\r", "b\rc"}));
     EXPECT_EQ(split_lines("a\r"), V{"a\r"});
+}
+
+// The window over the next few lines sees exactly the lines of the split, whatever it looks
+// ahead and however far it moves at a time.
+TEST(Lines, WindowSeesTheLinesOfTheSplit) {
+    for (std::string_view text : {"", "\n", "\n\n\n", "a", "a\nb", "a\r\nb\r\n", "a\r\r\nb\rc\n\nd",
+                                  "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11"}) {
+        const auto lines = split_lines(text);
+        for (std::size_t step = 1; step <= 4; ++step) {
+            LineWindow<3> window{LineCursor(text)};
+            std::size_t at = 0;
+            while (true) {
+                for (std::size_t k = 0; k < 3; ++k) {
+                    ASSERT_EQ(window.has(k), at + k < lines.size()) << text << " step " << step;
+                    if (at + k < lines.size()) {
+                        EXPECT_EQ(window[k], lines[at + k]);
+                    }
+                }
+                if (window.at_end()) break;
+                window.advance(step);
+                at = std::min(at + step, lines.size());
+            }
+            EXPECT_EQ(at, lines.size());
+        }
+    }
 }
 
 TEST(Lines, BytesAbove127ReadAsQuestionMarks) {

@@ -110,6 +110,18 @@ TEST(Version3Records, FewerSatelliteLinesThanTheCount) {
     EXPECT_EQ(value_of(obs, 1, "G02", "S1C"), 42.0);
 }
 
+TEST(Version3Records, HundredsOfSatellitesGlueTheFlagToTheCount) {
+    // "  0120": the flag in its one column, then the count in three with no blank between, and
+    // the receiver clock offset after them; none of the 120 satellites may be lost.
+    std::string text = v3_header() + "> 2024 03 05 07 08  9.0000000  0120       0.000123456789\n";
+    for (int k = 1; k <= 120; ++k) text += gps_s("G" + two_digits(k % 100), 40.0);
+    text += "> 2024 03 05 07 08 10.0000000  4101\n";  // event flag 4, 101 special records
+    auto obs = read_ok(text);
+    ASSERT_GE(obs.epochs.size(), 1u);
+    EXPECT_EQ(obs.epochs[0].flag, 0);
+    EXPECT_EQ(satellites_in(obs, 0).size(), 100u);  // G00..G99: numbers repeat after 99
+}
+
 TEST(Version3Records, BlankAndZeroFieldsStoreNothing) {
     std::string text =
         v3_header() + v3_epoch(2024, 3, 5, 7, 8, 9.0, 0, 2) +
@@ -657,4 +669,33 @@ TEST(ObsText, NonAsciiBytesInIdentifiersReadAsQuestionMarks) {
                            45.0);
     auto obs = read_ok(text);
     EXPECT_EQ(obs.satellites, (std::vector<std::string>{"G?1"}));
+}
+
+// Memory held for a text of very short lines (blank lines, as a small gzip file can unpack to)
+// stays near the text's own size, and records beyond what was set aside for them still read.
+TEST(ObsText, ShortLinesHoldLittleMemoryAndReadEverything) {
+    auto held = [](const RinexObsData& obs) {
+        return obs.values.capacity() * sizeof(StoredValue) +
+               obs.entries.capacity() * sizeof(SatelliteObservations) +
+               obs.epochs.capacity() * sizeof(ObsEpoch);
+    };
+    const std::string blank = v3_header() + std::string(1 << 20, '\n');
+    const auto empty = read_ok(blank);
+    EXPECT_TRUE(empty.epochs.empty());
+    EXPECT_LE(held(empty), 4 * blank.size());
+
+    // 2000 epochs of 12 satellites with one S value each, every epoch followed by ten blank
+    // lines: more satellite entries than lines of average length would give.
+    std::string text = version_line("3.04") + v3_obs_types('G', {"S1C"}) + end_of_header();
+    for (int e = 0; e < 2000; ++e) {
+        text += v3_epoch(2024, 3, 5, e / 60 % 24, e % 60, 0.0, 0, 12);
+        for (int s = 1; s <= 12; ++s) text += v3_sat("G" + two_digits(s), {v3_field(30.0 + (e + s) % 20)});
+        text += std::string(10, '\n');
+    }
+    const auto obs = read_ok(text);
+    ASSERT_EQ(obs.epochs.size(), 2000u);
+    EXPECT_EQ(obs.entries.size(), 24000u);
+    EXPECT_EQ(value_of(obs, 0, "G01", "S1C"), 31.0);
+    EXPECT_EQ(value_of(obs, 1999, "G12", "S1C"), 30.0 + (1999 + 12) % 20);
+    EXPECT_LE(held(obs), 4 * text.size());
 }

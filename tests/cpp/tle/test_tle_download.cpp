@@ -119,6 +119,18 @@ TEST(TleDownload, OutputMustBeUtf8WithBothLineMarks) {
     EXPECT_TRUE(download_tle().ok());
 }
 
+TEST(TleDownload, ASourceThatNeverStopsFailsAndTheNextIsTried) {
+    // The primary query streams element-set lines without end (a broken server, a proxy in a
+    // loop): it is cut off rather than held in memory, and the next source answers.
+    const auto urls = tle_source_urls();
+    FakeCurl curl("case \"$4\" in\n  '" + std::string(urls[0]) + "') yes '1 2 ' ;;\n  *) printf '%s' '" +
+                  kTle + "' ;;\nesac\n");
+    auto result = download_tle();
+    ASSERT_TRUE(result.ok()) << result.error();
+    EXPECT_EQ(*result, kTle);
+    EXPECT_EQ(curl.runs().size(), 2u);
+}
+
 TEST(TleDownload, NoCurlOnThePath) {
     FakeCurl none("");
     EXPECT_EQ(download_tle().error(), "Failed to download TLE from all sources");
@@ -137,4 +149,16 @@ TEST(ProcessOutput, LargeOutputsStatusAndSignals) {
     EXPECT_FALSE(run_process("sh", {"-c", "kill -9 $$"})->success);
     EXPECT_EQ(run_process("cat", {})->out, "");  // standard input is empty, not the caller's
     EXPECT_FALSE(run_process("qcn0-no-such-program", {}).ok());
+
+    // Output up to the limit is a success; beyond it the program is stopped, even one that
+    // would never end, and the run is not a success.
+    auto exact = run_process("sh", {"-c", "yes 0123456789 | head -c 100000"}, 100000);
+    EXPECT_TRUE(exact->success);
+    EXPECT_EQ(exact->out.size(), 100000u);
+    auto over = run_process("sh", {"-c", "yes 0123456789 | head -c 100001"}, 100000);
+    EXPECT_FALSE(over->success);
+    auto endless = run_process("yes", {}, 1 << 20);
+    ASSERT_TRUE(endless.ok());
+    EXPECT_FALSE(endless->success);
+    EXPECT_LE(endless->out.size(), std::size_t{1} << 20);
 }
