@@ -1,6 +1,8 @@
 """Observation reading speed and memory on the largest uncompressed RINEX 3 file, against georinex.
 
     python benchmarks/bench_read_obs.py [file]
+    python benchmarks/bench_read_obs.py --decompressed   # the largest full-day .crx.gz, decoded
+                                                         # first (needs the hatanaka package)
 """
 
 from __future__ import annotations
@@ -30,7 +32,17 @@ def largest_rinex3_observation_file(data: Path) -> Path:
 
 def main() -> None:
     data = require_data()
-    path = Path(sys.argv[1]) if len(sys.argv) > 1 else largest_rinex3_observation_file(data)
+    if sys.argv[1:] == ["--decompressed"]:
+        import tempfile
+
+        import hatanaka
+
+        packed = max(data.glob("*.crx.gz"), key=lambda p: p.stat().st_size)
+        tmp = Path(tempfile.mkdtemp()) / packed.name.replace(".crx.gz", ".rnx")
+        tmp.write_bytes(hatanaka.decompress(packed.read_bytes()))
+        path = tmp
+    else:
+        path = Path(sys.argv[1]) if len(sys.argv) > 1 else largest_rinex3_observation_file(data)
     size = path.stat().st_size
     ours = best_time(lambda: quorsin_cn0.read_rinex_obs(str(path)), repeat=10)
     obs = quorsin_cn0.read_rinex_obs(str(path))

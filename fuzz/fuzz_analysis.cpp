@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 // The navigation file is read once, before the first input.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     const auto& nav = qcn0::fuzz::reference_navigation();
-    std::fprintf(stderr, "fuzz_analysis: reference navigation with %zu satellites\n", nav.satellite_count());
+    std::fprintf(stderr, "fuzz_analysis: reference navigation with %zu satellites\n",
+                 nav.satellite_count());
     return 0;
 }

@@ -53,7 +53,7 @@ inline constexpr std::size_t kDecodeBudget = std::size_t{64} << 20;
 // no text after the value.
 
 class JsonChecker {
-public:
+  public:
     explicit JsonChecker(std::string_view text) : s_(text) {}
 
     // Empty when the text is one valid JSON document, else what is wrong and where.
@@ -65,7 +65,7 @@ public:
         return {};
     }
 
-private:
+  private:
     static constexpr int kMaxDepth = 64;
 
     std::string failure() const {
@@ -78,7 +78,8 @@ private:
     bool at_end() const { return i_ >= s_.size(); }
     char peek() const { return s_[i_]; }
     void skip_space() {
-        while (!at_end() && (peek() == ' ' || peek() == '\t' || peek() == '\n' || peek() == '\r')) ++i_;
+        while (!at_end() && (peek() == ' ' || peek() == '\t' || peek() == '\n' || peek() == '\r'))
+            ++i_;
     }
     bool literal(std::string_view word) {
         if (s_.substr(i_, word.size()) != word) return fail("unknown word");
@@ -89,13 +90,20 @@ private:
         if (depth > kMaxDepth) return fail("nested too deeply");
         if (at_end()) return fail("value expected");
         switch (peek()) {
-            case '{': return object(depth + 1);
-            case '[': return array(depth + 1);
-            case '"': return string();
-            case 't': return literal("true");
-            case 'f': return literal("false");
-            case 'n': return literal("null");
-            default: return number();
+            case '{':
+                return object(depth + 1);
+            case '[':
+                return array(depth + 1);
+            case '"':
+                return string();
+            case 't':
+                return literal("true");
+            case 'f':
+                return literal("false");
+            case 'n':
+                return literal("null");
+            default:
+                return number();
         }
     }
     bool object(int depth) {
@@ -244,7 +252,9 @@ private:
     std::string why_;
 };
 
-inline std::string check_json(std::string_view text) { return JsonChecker(text).check(); }
+inline std::string check_json(std::string_view text) {
+    return JsonChecker(text).check();
+}
 
 // The text without the whitespace that lies outside strings.
 inline std::string without_layout(std::string_view text) {
@@ -290,7 +300,8 @@ inline bool decodes_within_budget(std::string_view data) {
 // What the observation reader promises about every record it returns.
 inline std::string check_observation_record(const RinexObsData& obs) {
     for (const auto& id : obs.satellites) {
-        if (id.size() > 3 || !is_ascii(id)) return "satellite identifier '" + id + "' is not 0-3 ASCII bytes";
+        if (id.size() > 3 || !is_ascii(id))
+            return "satellite identifier '" + id + "' is not 0-3 ASCII bytes";
     }
     for (const auto& code : obs.codes) {
         if (!is_ascii(code)) return "observation code is not ASCII";
@@ -327,10 +338,13 @@ inline std::string check_observation_record(const RinexObsData& obs) {
             for (const auto& v : obs.values_of(entry)) {
                 if (v.value == 0.0) return "a zero value was stored";
                 if (v.code >= obs.codes.size()) return "code index out of range";
-                if (code_seen[v.code] == stamp) return "observation code twice for one satellite and epoch";
+                if (code_seen[v.code] == stamp)
+                    return "observation code twice for one satellite and epoch";
                 code_seen[v.code] = stamp;
-                if (v.lli != kNoIndicator && v.lli > 9) return "loss-of-lock indicator is not a digit";
-                if (v.ssi != kNoIndicator && v.ssi > 9) return "signal-strength indicator is not a digit";
+                if (v.lli != kNoIndicator && v.lli > 9)
+                    return "loss-of-lock indicator is not a digit";
+                if (v.ssi != kNoIndicator && v.ssi > 9)
+                    return "signal-strength indicator is not a digit";
             }
         }
     }
@@ -359,14 +373,16 @@ inline bool same_record(const RinexObsData& a, const RinexObsData& b) {
         }
     }
     for (std::size_t k = 0; k < a.obs_types.size(); ++k) {
-        if (a.obs_types[k].system != b.obs_types[k].system || a.obs_types[k].codes != b.obs_types[k].codes) return false;
+        if (a.obs_types[k].system != b.obs_types[k].system ||
+            a.obs_types[k].codes != b.obs_types[k].codes)
+            return false;
     }
     for (std::size_t k = 0; k < a.epochs.size(); ++k) {
         const ObsEpoch &x = a.epochs[k], &y = b.epochs[k];
-        if (x.time.year != y.time.year || x.time.month != y.time.month || x.time.day != y.time.day ||
-            x.time.hour != y.time.hour || x.time.minute != y.time.minute ||
-            !same_bits(x.time.second, y.time.second) || x.flag != y.flag || x.first != y.first ||
-            x.count != y.count) {
+        if (x.time.year != y.time.year || x.time.month != y.time.month ||
+            x.time.day != y.time.day || x.time.hour != y.time.hour ||
+            x.time.minute != y.time.minute || !same_bits(x.time.second, y.time.second) ||
+            x.flag != y.flag || x.first != y.first || x.count != y.count) {
             return false;
         }
     }
@@ -376,7 +392,8 @@ inline bool same_record(const RinexObsData& a, const RinexObsData& b) {
     }
     for (std::size_t k = 0; k < a.values.size(); ++k) {
         const auto &x = a.values[k], &y = b.values[k];
-        if (!same_bits(x.value, y.value) || x.code != y.code || x.lli != y.lli || x.ssi != y.ssi) return false;
+        if (!same_bits(x.value, y.value) || x.code != y.code || x.lli != y.lli || x.ssi != y.ssi)
+            return false;
     }
     return true;
 }
@@ -395,7 +412,8 @@ inline std::string run_observation(std::string_view data) {
     std::size_t listed = 0;
     for (const auto& group : satellites_by_system(obs)) {
         for (const auto& id : group.satellites) {
-            if (id.empty() || id[0] != group.system) return "satellite listed under the wrong system";
+            if (id.empty() || id[0] != group.system)
+                return "satellite listed under the wrong system";
         }
         listed += group.satellites.size();
     }
@@ -404,7 +422,8 @@ inline std::string run_observation(std::string_view data) {
     for (const auto& s : snr_stats_by_satellite(obs)) {
         if (s.valid_count > s.obs_count) return "more valid S values than S values";
         // A mean of values below 100 may round up to 100 itself.
-        if (s.valid_count > 0 && !(s.mean_snr > 0.0 && s.mean_snr <= 100.0)) return "mean S value outside (0, 100]";
+        if (s.valid_count > 0 && !(s.mean_snr > 0.0 && s.mean_snr <= 100.0))
+            return "mean S value outside (0, 100]";
     }
     for (const auto& [key, value] : debug_info(obs)) {
         if (key.empty()) return "debug entry without a key";
@@ -414,8 +433,8 @@ inline std::string run_observation(std::string_view data) {
 
     // Files written on Windows end their lines with CR LF and must read exactly as with LF
     // alone. Only plain text without carriage returns of its own is turned around.
-    if (detect_input_format(data) == InputFormat::plain && data.find('\r') == std::string_view::npos &&
-        data.size() < (std::size_t{1} << 20)) {
+    if (detect_input_format(data) == InputFormat::plain &&
+        data.find('\r') == std::string_view::npos && data.size() < (std::size_t{1} << 20)) {
         std::string crlf;
         crlf.reserve(data.size() + data.size() / 16);
         for (char c : data) {
@@ -453,7 +472,8 @@ inline std::string run_navigation(std::string_view data) {
         if (position.has_value() != tracked.has_value() ||
             (position && !(same(position->x, tracked->x) && same(position->y, tracked->y) &&
                            same(position->z, tracked->z)))) {
-            if (mismatch.empty()) mismatch = "orbit tracker and satellite_position disagree for " + std::string(id);
+            if (mismatch.empty())
+                mismatch = "orbit tracker and satellite_position disagree for " + std::string(id);
         }
         if (!position) return;
         (void)ecef_to_geodetic(*position);
@@ -463,13 +483,16 @@ inline std::string run_navigation(std::string_view data) {
         if (++asked > 64) break;
         const auto* kepler = nav.kepler_records(id);
         const auto* glonass = nav.glonass_records(id);
-        if ((kepler == nullptr) == (glonass == nullptr)) return "satellite " + id + " not found in one map";
+        if ((kepler == nullptr) == (glonass == nullptr))
+            return "satellite " + id + " not found in one map";
         tracker = OrbitTracker(find_satellite_ephemerides(nav, id));
         std::vector<EpochTime> epochs;
         if (kepler != nullptr) {
-            for (std::size_t k = 0; k < kepler->size() && k < 3; ++k) epochs.push_back((*kepler)[k].epoch);
+            for (std::size_t k = 0; k < kepler->size() && k < 3; ++k)
+                epochs.push_back((*kepler)[k].epoch);
         } else {
-            for (std::size_t k = 0; k < glonass->size() && k < 3; ++k) epochs.push_back((*glonass)[k].epoch);
+            for (std::size_t k = 0; k < glonass->size() && k < 3; ++k)
+                epochs.push_back((*glonass)[k].epoch);
         }
         // At each record's time, inside the choice windows off it (the GLONASS one is an hour),
         // and beyond them, going back and forth in time.
@@ -517,7 +540,8 @@ inline std::string check_analysis(const AnalysisResult& result) {
     const std::string pretty = to_json_pretty(result);
     if (auto problem = check_json(pretty); !problem.empty()) return "to_json_pretty: " + problem;
     if (without_layout(compact) != compact) return "to_json has whitespace outside strings";
-    if (without_layout(pretty) != compact) return "to_json and to_json_pretty differ in more than layout";
+    if (without_layout(pretty) != compact)
+        return "to_json and to_json_pretty differ in more than layout";
     return {};
 }
 
@@ -552,8 +576,10 @@ inline const NavigationData& reference_navigation() {
         for (const char* name : {"AMEL00NLD_R_20210010000_01D_MN.rnx", "brdc0010.21n"}) {
             std::ifstream in(std::string(QCN0_DATA_DIR) + "/" + name, std::ios::binary);
             if (!in) continue;
-            const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            if (auto nav = read_navigation_bytes(bytes); nav && nav->has_data()) return std::move(nav).value();
+            const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                    std::istreambuf_iterator<char>());
+            if (auto nav = read_navigation_bytes(bytes); nav && nav->has_data())
+                return std::move(nav).value();
         }
 #endif
         return std::move(read_navigation_bytes(kEmbeddedNavigation)).value();
@@ -562,20 +588,42 @@ inline const NavigationData& reference_navigation() {
 }
 
 // A fuzzed observation file analysed with navigation data and without it.
+//
+// An input may carry a navigation file of its own after a line "#NAV#": the observation file is
+// then what comes before that line, and it is analysed with that navigation data as well, so
+// that degenerate orbits (no finite position, positions inside the Earth, epochs of any year)
+// meet the visibility prediction too.
+inline constexpr std::string_view kNavigationSeparator = "\n#NAV#\n";
+
 inline std::string run_analysis(std::string_view data) {
+    std::string_view own_navigation;
+    if (const auto split = data.find(kNavigationSeparator); split != std::string_view::npos) {
+        own_navigation = data.substr(split + kNavigationSeparator.size());
+        data = data.substr(0, split + 1);
+    }
     if (!decodes_within_budget(data)) return {};
     auto read = read_observation_bytes(data, kFileName);
     if (!read) return {};
     const RinexObsData& obs = *read;
 
+    if (!own_navigation.empty() && decodes_within_budget(own_navigation)) {
+        if (auto nav = read_navigation_bytes(own_navigation)) {
+            const AnalysisSettings settings = analyze_cn0_settings(0.0, std::nullopt);
+            if (auto problem = check_analysis(analyse(obs, settings, &*nav)); !problem.empty()) {
+                return "with its own navigation: " + problem;
+            }
+        }
+    }
+
     const AnalysisSettings with_nav = analyze_cn0_settings(10.0, std::nullopt);
-    if (auto problem = check_analysis(analyse(obs, with_nav, &reference_navigation())); !problem.empty()) {
+    if (auto problem = check_analysis(analyse(obs, with_nav, &reference_navigation()));
+        !problem.empty()) {
         return "with navigation: " + problem;
     }
     // Every constellation, no mask and no C/N0 bounds (a caller's configuration may ask for
     // that), so that every S value of the file takes part, however extreme.
-    AnalysisSettings all = analyze_cn0_settings(
-        -90.0, std::vector<std::string>{"G", "R", "E", "C", "J", "S", "I"});
+    AnalysisSettings all =
+        analyze_cn0_settings(-90.0, std::vector<std::string>{"G", "R", "E", "C", "J", "S", "I"});
     all.min_cn0 = -std::numeric_limits<double>::infinity();
     all.max_cn0 = std::numeric_limits<double>::infinity();
     if (auto problem = check_analysis(analyse(obs, all, nullptr)); !problem.empty()) {
@@ -615,7 +663,8 @@ inline std::string run_analysis(std::string_view data) {
             odd.time_bin_seconds = 4294967295u;
             break;
     }
-    if (auto problem = check_analysis(analyse(obs, odd, &reference_navigation())); !problem.empty()) {
+    if (auto problem = check_analysis(analyse(obs, odd, &reference_navigation()));
+        !problem.empty()) {
         return "with odd settings: " + problem;
     }
     return {};

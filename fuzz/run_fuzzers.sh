@@ -29,7 +29,9 @@ command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
 cmake -S "$here" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER="$cxx" -DQCN0_FUZZ=ON -DQCN0_BUILD_PYTHON=OFF -DQCN0_BUILD_TESTS=OFF \
   >/dev/null || exit 2
-cmake --build "$build" -j "$(nproc)" --target $(printf 'fuzz_%s ' "${targets[@]}") || exit 2
+echo "== building the fuzz targets in $build"
+cmake --build "$build" -j "$(nproc)" --target $(printf 'fuzz_%s ' "${targets[@]}") \
+  >"$build/build.log" 2>&1 || { tail -n 40 "$build/build.log" >&2; exit 2; }
 
 # --- Seed corpora -------------------------------------------------------------------------
 # A text file cut after its header and `kb` more kilobytes, at a line end.
@@ -67,6 +69,16 @@ seed_corpus() {  # target
         base="$(basename "$f" .gz)"
         [ -f "$dir/data-$base" ] || { gzip -dc "$f" 2>/dev/null | head -c 2000000 >"$build/tmp.crx"; cut_text "$build/tmp.crx" 24 >"$dir/data-$base"; }
       done
+      # An observation file with its own navigation file after a "#NAV#" line (same days).
+      if [ "$t" = analysis ]; then
+        for pair in delf0010.21o:AMEL00NLD_R_20210010000_01D_MN.rnx zimm0010.21o:brdc0010.21n \
+                    slac1180.21o:brdc1180.21n SEPT265G.21O:SEPT2650.21P; do
+          o="$data/${pair%%:*}" n="$data/${pair##*:}"
+          [ -f "$o" ] && [ -f "$n" ] || continue
+          [ -f "$dir/pair-${pair%%:*}" ] && continue
+          { cut_text "$o" 8; printf '#NAV#\n'; cut_text "$n" 8; } >"$dir/pair-${pair%%:*}"
+        done
+      fi
       ;;
     nav)
       for f in "$data"/*.[0-9][0-9][nNgGpP] "$data"/*_[MGRECJ]N.rnx "$data"/*.nav; do
@@ -131,7 +143,7 @@ for t in "${targets[@]}"; do
     >"$build/fuzz_$t.log" 2>&1
   rc=$?
   grep -E '^(stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb)' "$build/fuzz_$t.log"
-  grep -E '^#[0-9]+ *DONE' "$build/fuzz_$t.log" | tail -1
+  grep -E '^Done [0-9]+ runs' "$build/fuzz_$t.log" | tail -1
   found=("$artifacts"/*)
   if [ $rc -ne 0 ] || [ -e "${found[0]}" ]; then
     status=1

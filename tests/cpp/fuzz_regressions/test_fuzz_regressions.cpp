@@ -48,11 +48,21 @@ void replay(std::string_view target, std::string (*body)(std::string_view)) {
     }
 }
 
-TEST(FuzzRegressions, ObservationReader) { replay("obs", qcn0::fuzz::run_observation); }
-TEST(FuzzRegressions, NavigationReader) { replay("nav", qcn0::fuzz::run_navigation); }
-TEST(FuzzRegressions, TleCounting) { replay("tle", qcn0::fuzz::run_tle); }
-TEST(FuzzRegressions, Analysis) { replay("analysis", qcn0::fuzz::run_analysis); }
-TEST(FuzzRegressions, Decoding) { replay("decode", qcn0::fuzz::run_decode); }
+TEST(FuzzRegressions, ObservationReader) {
+    replay("obs", qcn0::fuzz::run_observation);
+}
+TEST(FuzzRegressions, NavigationReader) {
+    replay("nav", qcn0::fuzz::run_navigation);
+}
+TEST(FuzzRegressions, TleCounting) {
+    replay("tle", qcn0::fuzz::run_tle);
+}
+TEST(FuzzRegressions, Analysis) {
+    replay("analysis", qcn0::fuzz::run_analysis);
+}
+TEST(FuzzRegressions, Decoding) {
+    replay("decode", qcn0::fuzz::run_decode);
+}
 
 // The analysis replay is only as strict as its JSON checker: it must refuse what a JSON reader
 // refuses, and accept both layouts of real documents.
@@ -63,10 +73,31 @@ TEST(FuzzJsonChecker, AcceptsJsonAndRefusesTheRest) {
           "{\n  \"a\": [\n    1.0\n  ]\n}", "\"caf\xC3\xA9\"", "0"}) {
         EXPECT_EQ(check_json(good), "") << good;
     }
-    for (std::string_view bad :
-         {"", "{", R"({"a":1,})", "[1,]", "NaN", "[nan]", "[inf]", "01", "1.", ".5", "+1", "1e",
-          R"({"a" 1})", "{'a':1}", "[1] x", "\"a\tb\"", "\"a\nb\"", "\"\\x\"", R"("\ud800")",
-          R"("\udc00")", "\"\xC3\"", "\"\xC0\xAF\"", "\"\xED\xA0\x80\"", "\"\xFF\"", "\"open"}) {
+    for (std::string_view bad : {"",
+                                 "{",
+                                 R"({"a":1,})",
+                                 "[1,]",
+                                 "NaN",
+                                 "[nan]",
+                                 "[inf]",
+                                 "01",
+                                 "1.",
+                                 ".5",
+                                 "+1",
+                                 "1e",
+                                 R"({"a" 1})",
+                                 "{'a':1}",
+                                 "[1] x",
+                                 "\"a\tb\"",
+                                 "\"a\nb\"",
+                                 "\"\\x\"",
+                                 R"("\ud800")",
+                                 R"("\udc00")",
+                                 "\"\xC3\"",
+                                 "\"\xC0\xAF\"",
+                                 "\"\xED\xA0\x80\"",
+                                 "\"\xFF\"",
+                                 "\"open"}) {
         EXPECT_NE(check_json(bad), "") << bad;
     }
     EXPECT_NE(check_json(std::string(100, '[') + std::string(100, ']')), "");
