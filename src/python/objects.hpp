@@ -65,6 +65,20 @@ void boxed_dealloc(PyObject* self) {
     Py_DECREF(type);
 }
 
+// For values that take long to free (a full day's result or observation file holds millions of
+// numbers): the memory is given back with the interpreter lock released, so that threads that
+// analyse other files are not held up by it. The object is unreachable by then.
+template <typename T>
+void boxed_dealloc_unlocked(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    T* value = &reinterpret_cast<Boxed<T>*>(self)->value;
+    Py_BEGIN_ALLOW_THREADS
+    value->~T();
+    Py_END_ALLOW_THREADS
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
 // tp_new of the classes that Python code cannot construct.
 PyObject* no_constructor(PyTypeObject* type, PyObject* args, PyObject* kwargs);
 

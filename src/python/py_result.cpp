@@ -389,7 +389,7 @@ PyObject* result_repr(PyObject* self) {
 
 PyType_Slot result_slots[] = {
     {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(boxed_dealloc<AnalysisResult>)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(boxed_dealloc_unlocked<AnalysisResult>)},
     {Py_tp_repr, reinterpret_cast<void*>(result_repr)},
     {Py_tp_getset, result_getset},
     {Py_tp_methods, result_methods},

@@ -128,7 +128,7 @@ PyMethodDef methods[] = {
 
 PyType_Slot slots[] = {
     {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(boxed_dealloc<RinexObsData>)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(boxed_dealloc_unlocked<RinexObsData>)},
     {Py_tp_repr, reinterpret_cast<void*>(repr)},
     {Py_tp_getset, getset},
     {Py_tp_methods, methods},
