@@ -82,7 +82,4 @@ void boxed_dealloc_unlocked(PyObject* self) {
 // tp_new of the classes that Python code cannot construct.
 PyObject* no_constructor(PyTypeObject* type, PyObject* args, PyObject* kwargs);
 
-// Creates a class from its spec for a module and records it in the module's attributes.
-PyTypeObject* add_class(PyObject* module, PyType_Spec* spec, const char* name);
-
 }  // namespace qcn0::py
