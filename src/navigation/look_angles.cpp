@@ -22,29 +22,36 @@ LocalFrame local_frame(const Ecef& receiver) {
     return LocalFrame{receiver, std::sin(lat), std::cos(lat), std::sin(lon), std::cos(lon)};
 }
 
-LookAngles look_angles(const LocalFrame& f, const Ecef& sat) {
+namespace {
+
+struct Enu {
+    double east, north, up;
+};
+
+// The satellite's offset from the receiver in the receiver's east-north-up frame.
+Enu to_enu(const LocalFrame& f, const Ecef& sat) {
     const double dx = sat.x - f.origin.x;
     const double dy = sat.y - f.origin.y;
     const double dz = sat.z - f.origin.z;
-    const double east = -f.sin_lon * dx + f.cos_lon * dy;
-    const double north = -f.sin_lat * f.cos_lon * dx - f.sin_lat * f.sin_lon * dy + f.cos_lat * dz;
-    const double up = f.cos_lat * f.cos_lon * dx + f.cos_lat * f.sin_lon * dy + f.sin_lat * dz;
-    double azimuth = std::atan2(east, north) * kDegreesPerRadian;
-    if (azimuth < 0.0) azimuth += 360.0;
-    const double elevation =
-        std::atan2(up, std::sqrt(east * east + north * north)) * kDegreesPerRadian;
-    return LookAngles{azimuth, elevation};
+    return Enu{-f.sin_lon * dx + f.cos_lon * dy,
+               -f.sin_lat * f.cos_lon * dx - f.sin_lat * f.sin_lon * dy + f.cos_lat * dz,
+               f.cos_lat * f.cos_lon * dx + f.cos_lat * f.sin_lon * dy + f.sin_lat * dz};
 }
 
-double elevation_angle(const LocalFrame& f, const Ecef& sat) {
-    const double dx = sat.x - f.origin.x;
-    const double dy = sat.y - f.origin.y;
-    const double dz = sat.z - f.origin.z;
-    const double east = -f.sin_lon * dx + f.cos_lon * dy;
-    const double north = -f.sin_lat * f.cos_lon * dx - f.sin_lat * f.sin_lon * dy + f.cos_lat * dz;
-    const double up = f.cos_lat * f.cos_lon * dx + f.cos_lat * f.sin_lon * dy + f.sin_lat * dz;
-    return std::atan2(up, std::sqrt(east * east + north * north)) * kDegreesPerRadian;
+double elevation_of(const Enu& v) {
+    return std::atan2(v.up, std::sqrt(v.east * v.east + v.north * v.north)) * kDegreesPerRadian;
 }
+
+}  // namespace
+
+LookAngles look_angles(const LocalFrame& f, const Ecef& sat) {
+    const Enu v = to_enu(f, sat);
+    double azimuth = std::atan2(v.east, v.north) * kDegreesPerRadian;
+    if (azimuth < 0.0) azimuth += 360.0;
+    return LookAngles{azimuth, elevation_of(v)};
+}
+
+double elevation_angle(const LocalFrame& f, const Ecef& sat) { return elevation_of(to_enu(f, sat)); }
 
 LookAngles look_angles(const Ecef& receiver, const Ecef& satellite) {
     return look_angles(local_frame(receiver), satellite);
