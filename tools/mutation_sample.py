@@ -1,0 +1,183 @@
+#!/usr/bin/env python3
+"""Mutation sample: how many small faults in the core does the test suite catch?
+
+Mutants come from universalmutator (PyPI) with its C++ rules, over every src/**/*.cpp outside
+src/python. A fixed seed draws them, so two runs on different test suites judge the same faults.
+A mutant counts only if it compiles; it is killed when the test command with fuzzing off fails
+(the release build, the C++ tests, then the Python tests; each stops at its first failure).
+
+    python3 tools/mutation_sample.py --rev HEAD --label before --count 150 --jobs 2
+    python3 tools/mutation_sample.py --rev main --label after --mutants tools/mutation/before.json
+
+The first form draws the mutants and records them (with the verdicts) in tools/mutation/LABEL.json;
+the second replays exactly the mutants of an earlier record against another revision. Each job
+works in its own git worktree beside the repository (so ../shared/data resolves), which is
+removed at the end. Not run by CI: a sample takes about an hour on two cores.
+"""
+from __future__ import annotations
+
+import argparse
+import json
+import os
+import random
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+from concurrent.futures import ThreadPoolExecutor
+from pathlib import Path
+
+REPO = Path(__file__).resolve().parent.parent
+RECORDS = REPO / "tools" / "mutation"
+TEST_TIMEOUT = 600
+
+
+def run(cmd, cwd, timeout, env=None):
+    try:
+        p = subprocess.run(cmd, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                           timeout=timeout, text=True, errors="replace")
+        return p.returncode, p.stdout
+    except subprocess.TimeoutExpired:
+        return "timeout", ""
+
+
+def generate_mutants(tree: Path) -> list[dict]:
+    """Every mutant universalmutator makes of the core's .cpp files, as (file, line, old, new)."""
+    mutants = []
+    sources = sorted(p for p in (tree / "src").rglob("*.cpp") if "python" not in p.relative_to(tree / "src").parts[:1])
+    with tempfile.TemporaryDirectory() as out:
+        for src in sources:
+            rel = src.relative_to(tree).as_posix()
+            d = Path(out) / rel.replace("/", "_")
+            d.mkdir()
+            subprocess.run(["mutate", str(src), "cpp", "--noCheck", "--mutantDir", str(d)],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+            original = src.read_text().splitlines(keepends=True)
+            for m in sorted(d.iterdir()):
+                changed = m.read_text().splitlines(keepends=True)
+                if len(changed) != len(original):
+                    continue
+                diff = [i for i, (a, b) in enumerate(zip(original, changed)) if a != b]
+                if len(diff) != 1:
+                    continue
+                i = diff[0]
+                mutants.append({"file": rel, "line": i + 1, "old": original[i], "new": changed[i]})
+    return mutants
+
+
+class Worker:
+    def __init__(self, rev: str, name: str, python_path: str):
+        self.tree = REPO.parent / f"qcn0-mutation-{name}"
+        if self.tree.exists():
+            subprocess.run(["git", "worktree", "remove", "--force", str(self.tree)], cwd=REPO)
+        subprocess.run(["git", "worktree", "add", "--detach", str(self.tree), rev], cwd=REPO, check=True,
+                       stdout=subprocess.DEVNULL)
+        self.build = self.tree / "build-mutation"
+        self.python_path = str(self.tree / python_path.replace("BUILD", "build-mutation"))
+        subprocess.run(["cmake", "-S", ".", "-B", str(self.build), "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+                        "-DQCN0_BUILD_PYTHON=ON", "-DQCN0_BUILD_TESTS=ON"], cwd=self.tree, check=True,
+                       stdout=subprocess.DEVNULL)
+        code, out = run(["cmake", "--build", str(self.build), "-j", "1"], self.tree, 3600)
+        if code != 0:
+            sys.exit(f"unmutated build failed in {self.tree}:\n{out[-3000:]}")
+        code, out = self.tests()
+        if code != "survived":
+            sys.exit(f"unmutated tests fail in {self.tree} ({code}):\n{out[-3000:]}")
+
+    def tests(self):
+        env = dict(os.environ, PYTHONPATH=self.python_path)
+        code, out = run(["ctest", "--test-dir", str(self.build), "--stop-on-failure", "-Q"], self.tree, TEST_TIMEOUT)
+        if code != 0:
+            return "killed", out
+        code, out = run([sys.executable, "-m", "pytest", "-x", "-q", "-p", "no:cacheprovider", "tests/python"],
+                        self.tree, TEST_TIMEOUT, env)
+        return ("survived" if code == 0 else "killed"), out
+
+    def judge(self, m: dict) -> str:
+        path = self.tree / m["file"]
+        original = path.read_text()
+        lines = original.splitlines(keepends=True)
+        if lines[m["line"] - 1] != m["old"]:
+            return "stale"
+        lines[m["line"] - 1] = m["new"]
+        path.write_text("".join(lines))
+        try:
+            code, _ = run(["cmake", "--build", str(self.build), "-j", "1"], self.tree, 1800)
+            if code != 0:
+                return "uncompiled"
+            return self.tests()[0]
+        finally:
+            path.write_text(original)
+            os.utime(path, (time.time() + 1, time.time() + 1))
+
+    def close(self):
+        subprocess.run(["git", "worktree", "remove", "--force", str(self.tree)], cwd=REPO)
+
+
+def main() -> None:
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--rev", default="HEAD", help="revision whose tests judge the mutants")
+    ap.add_argument("--label", required=True, help="name of the record written to tools/mutation/")
+    ap.add_argument("--count", type=int, default=150, help="compiling mutants to judge")
+    ap.add_argument("--seed", type=int, default=20261207)
+    ap.add_argument("--mutants", help="replay the mutants of this earlier record instead of drawing")
+    ap.add_argument("--jobs", type=int, default=1)
+    ap.add_argument("--python-path", default="BUILD",
+                    help="PYTHONPATH for the tests, relative to the worktree; BUILD is the build folder")
+    args = ap.parse_args()
+
+    workers = [Worker(args.rev, f"{args.label}-{j}", args.python_path) for j in range(args.jobs)]
+    if args.mutants:
+        queue = [r["mutant"] for r in json.loads(Path(args.mutants).read_text())["results"]
+                 if r["verdict"] in ("killed", "survived")]
+    else:
+        queue = generate_mutants(workers[0].tree)
+        random.Random(args.seed).shuffle(queue)
+        print(f"{len(queue)} mutants generated; drawing with seed {args.seed}", flush=True)
+
+    results: list[dict] = []
+    lock = threading.Lock()
+    cursor = iter(enumerate(queue))
+
+    def counted():
+        return sum(r["verdict"] in ("killed", "survived") for r in results)
+
+    def work(worker: Worker):
+        while True:
+            with lock:
+                if counted() >= args.count and not args.mutants:
+                    return
+                item = next(cursor, None)
+            if item is None:
+                return
+            index, m = item
+            verdict = worker.judge(m)
+            with lock:
+                results.append({"index": index, "verdict": verdict, "mutant": m})
+                print(f"[{counted():3d}] {verdict:10s} {m['file']}:{m['line']}  {m['new'].strip()[:90]}", flush=True)
+
+    try:
+        with ThreadPoolExecutor(len(workers)) as pool:
+            list(pool.map(work, workers))
+    finally:
+        for w in workers:
+            w.close()
+    results.sort(key=lambda r: r["index"])
+    killed = sum(r["verdict"] == "killed" for r in results)
+    judged = counted()
+    RECORDS.mkdir(parents=True, exist_ok=True)
+    record = {"rev": subprocess.run(["git", "rev-parse", args.rev], cwd=REPO, text=True,
+                                    stdout=subprocess.PIPE).stdout.strip(),
+              "seed": args.seed, "judged": judged, "killed": killed,
+              "kill_rate": round(100.0 * killed / max(judged, 1), 1), "results": results}
+    (RECORDS / f"{args.label}.json").write_text(json.dumps(record, indent=1) + "\n")
+    print(f"\n{args.label}: {killed} of {judged} compiling mutants killed ({record['kill_rate']} %)")
+    for r in results:
+        if r["verdict"] == "survived":
+            m = r["mutant"]
+            print(f"  survived {m['file']}:{m['line']}\n    - {m['old'].strip()}\n    + {m['new'].strip()}")
+
+
+if __name__ == "__main__":
+    main()
