@@ -123,7 +123,7 @@ def main() -> None:
     ap.add_argument("--seed", type=int, default=20261207)
     ap.add_argument("--mutants", help="replay the mutants of this earlier record instead of drawing")
     ap.add_argument("--jobs", type=int, default=1)
-    ap.add_argument("--python-path", default="BUILD",
+    ap.add_argument("--python-path", default="BUILD/python",
                     help="PYTHONPATH for the tests, relative to the worktree; BUILD is the build folder")
     args = ap.parse_args()
 

@@ -135,6 +135,8 @@ PyObject* init_module() {
 
 }  // namespace qcn0::py
 
-PyMODINIT_FUNC PyInit_quorsin_cn0(void) {
+// The compiled part of the package quorsin_cn0 is its submodule _core; the module still calls
+// itself "quorsin_cn0", so the functions' __module__ names the package a user imports.
+PyMODINIT_FUNC PyInit__core(void) {
     return qcn0::py::guarded([] { return qcn0::py::init_module(); });
 }

@@ -1,0 +1,10 @@
+"""GNSS signal-quality analysis: C/N0 statistics, anomalies, visibility prediction and
+interference verdicts from RINEX observation and navigation files."""
+
+# Everything public comes from the compiled core; the command line (quorsin_cn0.cli), the HTML
+# report (quorsin_cn0.report) and the notebook card sit beside it and are imported on demand.
+from quorsin_cn0 import _core
+from quorsin_cn0._core import *  # noqa: F401,F403
+from quorsin_cn0._core import VERSION, __all__, __version__  # noqa: F401
+
+__doc__ = _core.__doc__
