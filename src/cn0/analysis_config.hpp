@@ -11,6 +11,15 @@
 
 namespace qcn0 {
 
+// The navigation setting: one path, or a list of paths whose records are merged in order.
+// `listed` remembers which form the caller used, so the setting reads back as it was given.
+struct NavFiles {
+    std::vector<std::string> paths;
+    bool listed = false;
+
+    bool operator==(const NavFiles&) const = default;
+};
+
 // Fields in the order of the Python constructor's parameters. The member defaults are the plain
 // defaults, as the legacy constructor stores them; the keyword constructor scales the low and high
 // thresholds by its sensitivity (2.25 and 4.5 with every argument at its default).
@@ -32,7 +41,7 @@ struct AnalysisConfig {
     double anomaly_sensitivity = 0.5;
     double interference_threshold_db = 6.0;
     bool verbose = false;
-    std::optional<std::string> nav_file;  // navigation file read by analyze_file
+    std::optional<NavFiles> nav_file;  // navigation files read by analyze_file
     double spoofing_unexpected_threshold = 0.40;
     double spoofing_min_unexpected_count = 8.0;
 
@@ -55,7 +64,7 @@ struct AnalysisConfigArguments {
     double anomaly_sensitivity = 0.5;
     double interference_threshold_db = 6.0;
     bool verbose = false;
-    std::optional<std::string> nav_file;
+    std::optional<NavFiles> nav_file;
     double spoofing_unexpected_threshold = 0.40;
     double spoofing_min_unexpected_count = 8.0;
 };

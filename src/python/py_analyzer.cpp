@@ -6,6 +6,7 @@
 #include "cn0/analysis_config.hpp"
 #include "navigation/navigation_input.hpp"
 #include "python/classes.hpp"
+#include "python/nav_files.hpp"
 #include "python/objects.hpp"
 #include "rinex/obs_input.hpp"
 
@@ -44,7 +45,7 @@ PyObject* config_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
             !number(7, in.anomaly_threshold_high) || !number(8, in.anomaly_threshold_critical) ||
             !flag(9, in.detect_anomalies) || !number(10, in.anomaly_sensitivity) ||
             !number(11, in.interference_threshold_db) || !flag(12, in.verbose) ||
-            !to_optional_text(a[13], a.name(13), in.nav_file) ||
+            !to_optional_nav_files(a[13], a.name(13), in.nav_file) ||
             !number(14, in.spoofing_unexpected_threshold) || !number(15, in.spoofing_min_unexpected_count)) {
             return nullptr;
         }
@@ -77,9 +78,7 @@ PyObject* config_systems(PyObject* self, void*) {
 }
 PyObject* config_nav_file(PyObject* self, void*) {
     return guarded([&]() -> PyObject* {
-        const auto& nav = config_of(self).nav_file;
-        if (!nav) Py_RETURN_NONE;
-        return new_text(*nav);
+        return new_nav_files(config_of(self).nav_file);
     });
 }
 
@@ -213,7 +212,7 @@ PyObject* analyzer_analyze(PyObject* self, PyObject* args, PyObject* kwargs) {
 
 // Reads, parses and analyses with the interpreter lock released; the analyzer stays borrowed
 // meanwhile so that set_navigation from another thread cannot change it.
-PyObject* analyse_files(PyObject* self, const std::string& obs_path, const std::optional<std::string>& nav_path) {
+PyObject* analyse_files(PyObject* self, const std::string& obs_path, const std::optional<NavFiles>& nav_files) {
     Analyzer& an = analyzer_of(self);
     ++an.active_file_analyses;
     std::optional<AnalysisResult> result;
@@ -225,8 +224,8 @@ PyObject* analyse_files(PyObject* self, const std::string& obs_path, const std::
         auto obs = read_observation_file(obs_path);
         if (!obs) {
             failure = obs.failure();
-        } else if (nav_path) {
-            auto nav = read_navigation_file(*nav_path);
+        } else if (nav_files && !nav_files->paths.empty()) {
+            auto nav = read_navigation_files(nav_files->paths, nav_files->listed);
             if (!nav) {
                 failure = nav.failure();
             } else {
@@ -259,12 +258,14 @@ PyObject* analyzer_analyze_with_nav(PyObject* self, PyObject* args, PyObject* kw
     return guarded([&]() -> PyObject* {
         static const Signature sig{"analyze_with_nav", {"obs_path", "nav_path"}, 2};
         Arguments a(sig);
-        std::string obs_path, nav_path;
-        if (!a.bind(args, kwargs) || !to_path(a[0], "obs_path", obs_path) ||
-            !to_path(a[1], "nav_path", nav_path)) {
-            return nullptr;
-        }
-        return analyse_files(self, obs_path, nav_path);
+        std::string obs_path;
+        std::optional<NavFiles> nav_files;
+        if (!a.bind(args, kwargs) || !to_path(a[0], "obs_path", obs_path)) return nullptr;
+        // This method is the one that takes navigation data, so None is refused as a path would be.
+        std::string none_path;
+        if (a[1] == Py_None && !to_path(a[1], "nav_path", none_path)) return nullptr;
+        if (!to_optional_nav_files(a[1], "nav_path", nav_files)) return nullptr;
+        return analyse_files(self, obs_path, nav_files);
     });
 }
 

@@ -4,6 +4,7 @@
 #include "cn0/analysis.hpp"
 #include "python/classes.hpp"
 #include "navigation/navigation_input.hpp"
+#include "python/nav_files.hpp"
 #include "rinex/obs_input.hpp"
 #include "tle/tle_count.hpp"
 #include "tle/tle_download.hpp"
@@ -87,15 +88,11 @@ PyObject* analyze_cn0(PyObject* module, PyObject* args, PyObject* kwargs) {
         static const Signature sig{"analyze_cn0", {"obs_path", "nav_path", "min_elevation", "systems"}, 1};
         Arguments a(sig);
         std::string obs_path;
-        std::optional<std::string> nav_path;
+        std::optional<NavFiles> nav_files;
         double min_elevation = 5.0;
         std::optional<std::vector<std::string>> systems;
         if (!a.bind(args, kwargs) || !to_path(a[0], "obs_path", obs_path)) return nullptr;
-        if (a.given(1)) {
-            std::string p;
-            if (!to_path(a[1], "nav_path", p)) return nullptr;
-            nav_path = std::move(p);
-        }
+        if (!to_optional_nav_files(a[1], "nav_path", nav_files)) return nullptr;
         if ((a[2] != nullptr && !to_number(a[2], "min_elevation", min_elevation)) ||
             !to_optional_text_list(a[3], "systems", systems)) {
             return nullptr;
@@ -103,8 +100,8 @@ PyObject* analyze_cn0(PyObject* module, PyObject* args, PyObject* kwargs) {
         auto obs = read_observation_file(obs_path);
         if (!obs) return raise_failure(obs.failure(), "Cannot read obs file: ");
         std::optional<NavigationData> nav;
-        if (nav_path) {
-            auto parsed = read_navigation_file(*nav_path);
+        if (nav_files && !nav_files->paths.empty()) {
+            auto parsed = read_navigation_files(nav_files->paths, nav_files->listed);
             if (!parsed) return raise_failure(parsed.failure(), "Cannot read nav file: ");
             nav = std::move(*parsed);
         }

@@ -3,6 +3,9 @@
 from typing import Dict, List, Optional, Sequence, SupportsFloat, SupportsIndex, Union, final
 
 _Number = Union[SupportsFloat, SupportsIndex]
+# Navigation data: one file, or several (stations publish one per constellation) whose records are
+# merged in the order given. A failure of one of several files names that file in its message.
+_NavPaths = Union[str, Sequence[str]]
 
 VERSION: str
 __version__: str
@@ -83,7 +86,7 @@ class AnalysisConfig:
         anomaly_sensitivity: _Number = 0.5,
         interference_threshold_db: _Number = 6.0,
         verbose: bool = False,
-        nav_file: Optional[str] = None,
+        nav_file: Optional[_NavPaths] = None,
         spoofing_unexpected_threshold: _Number = 0.40,
         spoofing_min_unexpected_count: _Number = 8.0,
     ) -> AnalysisConfig: ...
@@ -112,7 +115,8 @@ class AnalysisConfig:
     @property
     def verbose(self) -> bool: ...
     @property
-    def nav_file(self) -> Optional[str]: ...
+    def nav_file(self) -> Optional[Union[str, List[str]]]:
+        """The navigation setting as given: None, the one path, or the list of paths."""
     @property
     def spoofing_unexpected_threshold(self) -> float: ...
     @property
@@ -133,7 +137,10 @@ class CN0Analyzer:
     def set_navigation(self, nav_data: NavigationData) -> None: ...
     def analyze(self) -> AnalysisResult: ...
     def analyze_file(self, obs_path: str) -> AnalysisResult: ...
-    def analyze_with_nav(self, obs_path: str, nav_path: str) -> AnalysisResult: ...
+    def analyze_with_nav(self, obs_path: str, nav_path: _NavPaths) -> AnalysisResult:
+        """Analyze with separate navigation file (new API)
+
+        nav_path may also be a list of navigation files, merged into one data set."""
 
 @final
 class QualityScore:
@@ -268,7 +275,7 @@ def read_navigation(path: str) -> NavigationData: ...
 def read_navigation_bytes(data: bytes) -> NavigationData: ...
 def analyze_cn0(
     obs_path: str,
-    nav_path: Optional[str] = None,
+    nav_path: Optional[_NavPaths] = None,
     min_elevation: _Number = 5.0,
     systems: Optional[Sequence[str]] = None,
 ) -> AnalysisResult: ...
