@@ -6,6 +6,7 @@
 
 #include "cn0/cn0_anomalies.hpp"
 #include "cn0/quality_assessment.hpp"
+#include "cn0/sample_table.hpp"
 #include "cn0/sky_products.hpp"
 #include "cn0/statistics.hpp"
 #include "cn0/time_series.hpp"
@@ -177,6 +178,7 @@ AnalysisResult analyse(const RinexObsData& obs, const AnalysisSettings& settings
     result.summary.high_count = counts.high_count;
     result.summary.low_count = counts.low_count;
     result.quality_score = assess_quality(result);
+    result.samples = make_sample_table(set);
 
     result.spoofing_unexpected_threshold = settings.spoofing_unexpected_threshold;
     result.spoofing_min_unexpected_count = settings.spoofing_min_unexpected_count;

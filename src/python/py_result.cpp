@@ -6,6 +6,7 @@
 #include "cn0/time_series.hpp"
 #include "cn0/verdicts.hpp"
 #include "core/text.hpp"
+#include "python/arrays.hpp"
 #include "python/classes.hpp"
 #include "python/objects.hpp"
 #include "results/json_writer.hpp"
@@ -370,6 +371,8 @@ PyMethodDef result_methods[] = {
     QCN0_METHOD("get_visibility_anomaly_descriptions", visibility_anomaly_descriptions,
                 "Get visibility anomaly descriptions"),
     QCN0_METHOD("visibility_debug", visibility_debug, "Get detailed visibility debug info per system"),
+    {"to_dataframe", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(result_to_dataframe)),
+     METH_VARARGS | METH_KEYWORDS, QCN0_TO_DATAFRAME_DOC},
     {nullptr, nullptr, 0, nullptr},
 };
 

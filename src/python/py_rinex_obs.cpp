@@ -1,4 +1,5 @@
 // The Python class RinexObsData: one parsed observation file and its queries.
+#include "python/arrays.hpp"
 #include "python/classes.hpp"
 #include "python/objects.hpp"
 #include "rinex/obs_queries.hpp"
@@ -123,6 +124,9 @@ PyMethodDef methods[] = {
      "snr_stats_by_satellite($self)\n--\n\n"
      "Get SNR statistics per satellite\n"
      "Returns HashMap with satellite ID as key, stats dict as value"},
+    {"to_xarray", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(rinex_obs_to_xarray)),
+     METH_VARARGS | METH_KEYWORDS, QCN0_TO_XARRAY_DOC},
+    {"cn0", rinex_obs_cn0, METH_NOARGS, QCN0_CN0_DOC},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "results/ordered_map.hpp"
+#include "results/sample_table.hpp"
 #include "results/sky_products.hpp"
 #include "results/time_series.hpp"
 #include "results/visibility_summary.hpp"
@@ -121,6 +122,9 @@ struct AnalysisResult {
     // Version of the analysed observation file. Carried for the Python layer only; it is not one
     // of the document's members and the JSON writer leaves it out.
     double rinex_version = 0.0;
+
+    // The accepted samples, for the Python layer's tables; not part of the JSON document either.
+    SampleTable samples;
 
     bool operator==(const AnalysisResult&) const = default;
 };

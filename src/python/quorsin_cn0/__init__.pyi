@@ -1,6 +1,24 @@
 """Type information for the quorsin_cn0 extension module."""
 
-from typing import Dict, List, Optional, Sequence, SupportsFloat, SupportsIndex, Union, final
+from typing import (
+    Dict,
+    Iterable,
+    List,
+    Literal,
+    Optional,
+    Sequence,
+    SupportsFloat,
+    SupportsIndex,
+    Tuple,
+    Union,
+    final,
+)
+
+# The array libraries are optional: the methods that return their types import them when called.
+import numpy as np  # type: ignore[import-not-found, unused-ignore]
+import numpy.typing as npt  # type: ignore[import-not-found, unused-ignore]
+import pandas as pd  # type: ignore[import-not-found, import-untyped, unused-ignore]
+import xarray as xr  # type: ignore[import-not-found, unused-ignore]
 
 _Number = Union[SupportsFloat, SupportsIndex]
 # Navigation data: one file, or several (stations publish one per constellation) whose records are
@@ -50,6 +68,16 @@ class RinexObsData:
     def snr_availability(self) -> Dict[str, bool]: ...
     def debug_info(self) -> Dict[str, str]: ...
     def snr_stats_by_satellite(self) -> Dict[str, Dict[str, float]]: ...
+    def to_xarray(
+        self,
+        use: Optional[Union[str, Iterable[str]]] = None,
+        meas: Optional[Union[str, Iterable[str]]] = None,
+    ) -> xr.Dataset: ...
+    def cn0(
+        self,
+    ) -> Tuple[
+        npt.NDArray[np.datetime64], npt.NDArray[np.str_], npt.NDArray[np.str_], npt.NDArray[np.float32]
+    ]: ...
 
 @final
 class NavigationData:
@@ -267,6 +295,10 @@ class AnalysisResult:
     def get_visibility_anomaly_types(self) -> List[str]: ...
     def get_visibility_anomaly_descriptions(self) -> List[str]: ...
     def visibility_debug(self) -> Dict[str, Dict[str, str]]: ...
+    def to_dataframe(
+        self,
+        what: Literal["satellites", "constellations", "timeseries", "anomalies", "events", "samples"],
+    ) -> pd.DataFrame: ...
 
 def read_rinex_obs(path: str) -> RinexObsData: ...
 def read_rinex_obs_bytes(data: bytes, filename: str) -> RinexObsData: ...
