@@ -1,10 +1,273 @@
-"""The `quorsin-cn0` command line."""
+"""The `quorsin-cn0` command line: a one-line check per file, JSON lines, and the HTML report.
+
+Exit status: 0 when every file went through, 1 when some file failed (each failure is one line on
+stderr naming the file and the reason; the other files still go through), 2 for a usage error.
+"""
 
 from __future__ import annotations
 
+import json
+import os
+import sys
+import tempfile
+import threading
+import time
+from importlib import resources
+from typing import Any, Callable, Iterable, List, Optional, Sequence, Tuple
+
 import click
 
+from quorsin_cn0 import _core, _summary
 
-@click.group(invoke_without_command=True)
+PROGRESS_AFTER_S = 2.0
+EXAMPLE_OBS = "ESBC00DNK_R_20201770600_03H_30S_MO.crx.gz"
+EXAMPLE_NAV = "ESBC00DNK_R_20201770600_03H_MN.rnx.gz"
+
+
+def example_paths() -> Tuple[str, List[str]]:
+    """The observation file and navigation file shipped with the package."""
+    folder = resources.files("quorsin_cn0") / "example"
+    return str(folder / EXAMPLE_OBS), [str(folder / EXAMPLE_NAV)]
+
+
+def write_atomically(path: str, text: str) -> None:
+    """Writes the whole text or nothing: a temporary file in the same folder, then a rename."""
+    folder = os.path.dirname(os.path.abspath(path))
+    fd, tmp = tempfile.mkstemp(prefix=".quorsin-", suffix=".tmp", dir=folder)
+    try:
+        with os.fdopen(fd, "w", encoding="utf-8") as f:
+            f.write(text)
+        os.chmod(tmp, 0o644)
+        os.replace(tmp, path)
+    except BaseException:
+        try:
+            os.unlink(tmp)
+        except OSError:
+            pass
+        raise
+
+
+class _Progress:
+    """A progress bar on stderr, only when stderr is a terminal and the run has lasted more than
+    a couple of seconds; nothing otherwise."""
+
+    def __init__(self, total: int) -> None:
+        self.total = total
+        self.done = 0
+        self.start = time.monotonic()
+        self.bar: Any = None
+        self.enabled = sys.stderr.isatty()
+
+    def wait(self, thread: threading.Thread, label: str) -> None:
+        while thread.is_alive():
+            thread.join(0.2)
+            self._show(label)
+
+    def _show(self, label: str) -> None:
+        if not self.enabled or time.monotonic() - self.start < PROGRESS_AFTER_S:
+            return
+        if self.bar is None:
+            self.bar = click.progressbar(length=self.total, file=sys.stderr, label="analysing",
+                                         show_pos=True)
+            self.bar.__enter__()
+            self.bar.update(self.done)
+        self.bar.label = os.path.basename(label)[:40]
+        self.bar.render_progress()
+
+    def step(self) -> None:
+        self.done += 1
+        if self.bar is not None:
+            self.bar.update(1)
+
+    def close(self) -> None:
+        if self.bar is not None:
+            self.bar.__exit__(None, None, None)
+
+
+def _run(work: Callable[[], Any], progress: _Progress, label: str) -> Any:
+    """Runs one analysis in a worker thread (the analysis releases the interpreter lock) so the
+    progress bar can appear while it runs."""
+    box: dict = {}
+
+    def target() -> None:
+        try:
+            box["value"] = work()
+        except BaseException as e:  # handed back to the caller's thread
+            box["error"] = e
+
+    thread = threading.Thread(target=target, daemon=True)
+    thread.start()
+    progress.wait(thread, label)
+    if "error" in box:
+        raise box["error"]
+    return box["value"]
+
+
+def analyse(path: str, nav: Sequence[str], min_elevation: float, systems: Optional[List[str]]) -> Any:
+    return _core.analyze_cn0(path, list(nav) if nav else None, min_elevation, systems)
+
+
+def _reason(e: BaseException) -> str:
+    text = str(e) or type(e).__name__
+    return text.replace("\n", " ")
+
+
+def _fail(path: str, e: BaseException) -> None:
+    click.echo(f"quorsin-cn0: {path}: {_reason(e)}", err=True)
+
+
+def _systems(value: Optional[str]) -> Optional[List[str]]:
+    if value is None:
+        return None
+    letters = [s.strip() for s in value.split(",") if s.strip()]
+    bad = [s for s in letters if s[:1].upper() not in "GRECJSI"]
+    if bad or not letters:
+        raise click.BadParameter(f"unknown constellation {', '.join(bad) or value!r}; use letters of G,R,E,C,J,S,I")
+    return [s[:1].upper() for s in letters]
+
+
+def _format_table(rows: Iterable[Tuple[str, ...]]) -> str:
+    rows = [_summary.TABLE_HEAD] + list(rows)
+    widths = [max(len(r[i]) for r in rows) for i in range(len(_summary.TABLE_HEAD))]
+    return "\n".join("  ".join(c.ljust(w) for c, w in zip(r, widths)).rstrip() for r in rows)
+
+
+def _json_line(path: str, result: Any, frame: Any) -> str:
+    # The result's own JSON is spliced, not re-parsed: a day of 30-second data is tens of MB.
+    extra = {
+        "file": path,
+        "verdict": _summary.verdict(result),
+        "band_cn0": _summary.band_means(frame),
+        "events": _summary.events(result),
+        "health": _summary.health(result),
+    }
+    head = result.to_json()
+    tail = json.dumps(extra, separators=(",", ":"), allow_nan=False, default=str)
+    return head[:-1] + "," + tail[1:]
+
+
+class _DefaultGroup(click.Group):
+    """`quorsin-cn0 FILE ...` checks files; `quorsin-cn0 report ...` writes a report."""
+
+    def parse_args(self, ctx: click.Context, args: List[str]) -> List[str]:
+        if args and args[0] not in self.commands and args[0] not in ("--help", "-h", "--version"):
+            args = ["check", *args]
+        return super().parse_args(ctx, args)
+
+    def format_usage(self, ctx: click.Context, formatter: click.HelpFormatter) -> None:
+        formatter.write_usage("quorsin-cn0", "FILE [FILE ...] [OPTIONS] | report FILE -o OUT.html | --example")
+
+
+_EPILOG = """\b
+Examples:
+  quorsin-cn0 --example
+  quorsin-cn0 site1.crx.gz site2.rnx --nav BRDC.rnx --nav site_EN.rnx
+  quorsin-cn0 site1.crx.gz --json > site1.jsonl
+  quorsin-cn0 report --example -o example.html
+  quorsin-cn0 report site1.crx.gz --nav BRDC.rnx -o site1.html
+"""
+
+
+@click.group(cls=_DefaultGroup, epilog=_EPILOG, context_settings={"help_option_names": ["-h", "--help"]})
+@click.version_option(_core.__version__, prog_name="quorsin-cn0")
 def main() -> None:
-    """Check GNSS observation files."""
+    """GNSS signal-quality check of RINEX observation files: C/N0 per band, grade, interference
+    events and verdicts, one row per file; or a self-contained HTML report of one file."""
+
+
+def _common(f: Callable[..., Any]) -> Callable[..., Any]:
+    f = click.option("--systems", metavar="G,E,...", help="Constellations to analyse (letters).")(f)
+    f = click.option("--min-elevation", type=float, default=5.0, show_default=True, metavar="DEG",
+                     help="Elevation mask in degrees (needs navigation data).")(f)
+    f = click.option("--nav", "nav", multiple=True, type=click.Path(dir_okay=False), metavar="NAV",
+                     help="Navigation file; repeat for one file per constellation.")(f)
+    f = click.option("--example", is_flag=True, help="Use the sample shipped with the package.")(f)
+    return f
+
+
+@main.command("check", epilog=_EPILOG)
+@click.argument("files", nargs=-1, type=click.Path(dir_okay=True))
+@_common
+@click.option("--json", "as_json", is_flag=True, help="One JSON object per line per file.")
+def check(files: Tuple[str, ...], nav: Tuple[str, ...], min_elevation: float, systems: Optional[str],
+          example: bool, as_json: bool) -> None:
+    """Summarise each FILE: one table row (or one JSON line) per file."""
+    chosen = _systems(systems)
+    paths = list(files)
+    navs = list(nav)
+    if example:
+        obs, example_nav = example_paths()
+        paths.insert(0, obs)
+        navs = navs or example_nav
+    if not paths:
+        raise click.UsageError("no observation file given (or use --example)")
+    rows = []
+    failed = False
+    progress = _Progress(len(paths))
+    try:
+        for path in paths:
+            try:
+                result = _run(lambda p=path: analyse(p, navs, min_elevation, chosen), progress, path)
+                frame = _summary.samples_frame(result)
+                if as_json:
+                    line = _json_line(path, result, frame)
+                else:
+                    rows.append(_summary.table_cells(_summary.facts(result, path, frame)))
+            except (OSError, ValueError, MemoryError) as e:
+                failed = True
+                _fail(path, e)
+                progress.step()
+                continue
+            progress.step()
+            if as_json:
+                click.echo(line)
+    finally:
+        progress.close()
+    if rows:
+        click.echo(_format_table(rows))
+    sys.exit(1 if failed else 0)
+
+
+@main.command("report", epilog=_EPILOG)
+@click.argument("file", required=False, type=click.Path(dir_okay=False))
+@_common
+@click.option("-o", "--output", type=click.Path(dir_okay=False, writable=True), metavar="OUT.html",
+              help="Where to write the report (default: the file's name with .html, here).")
+def report_command(file: Optional[str], nav: Tuple[str, ...], min_elevation: float, systems: Optional[str],
+                   example: bool, output: Optional[str]) -> None:
+    """Write one self-contained HTML report of FILE (opens offline; plots and scripts embedded)."""
+    from quorsin_cn0 import report as report_module
+
+    chosen = _systems(systems)
+    navs = list(nav)
+    if example:
+        if file is not None:
+            raise click.UsageError("give either FILE or --example, not both")
+        file, example_nav = example_paths()
+        navs = navs or example_nav
+    if file is None:
+        raise click.UsageError("no observation file given (or use --example)")
+    if output is None:
+        name = os.path.basename(file)
+        for ext in (".gz", ".Z", ".crx", ".rnx"):
+            name = name[: -len(ext)] if name.endswith(ext) else name
+        output = name + ".html"
+    progress = _Progress(1)
+    try:
+        result = _run(lambda: analyse(file, navs, min_elevation, chosen), progress, file)
+        html = report_module.render(result, file, navs)
+    except (OSError, ValueError, MemoryError) as e:
+        _fail(file, e)
+        sys.exit(1)
+    finally:
+        progress.close()
+    try:
+        write_atomically(output, html)
+    except OSError as e:
+        _fail(output, e)
+        sys.exit(1)
+    click.echo(output)
+
+
+if __name__ == "__main__":  # pragma: no cover
+    main(prog_name="quorsin-cn0")
