@@ -195,6 +195,9 @@ class QualityScore:
 class AnalysisResult:
     """Python wrapper for AnalysisResult"""
 
+    def _repr_html_(self) -> str:
+        """HTML summary card for notebooks: verdict, grade, key figures and a small C/N0 plot."""
+
     @property
     def filename(self) -> str: ...
     @property
