@@ -5,6 +5,29 @@ The compiled methods ``RinexObsData.to_xarray``, ``RinexObsData.cn0`` and
 own storage and call the functions here, which only wrap those buffers (``numpy.frombuffer``
 shares their memory) in the array libraries' types. The libraries are optional: each is imported
 when first needed, and its absence is reported with the package to install.
+
+Where ``to_xarray`` differs from ``georinex.load`` (and why):
+
+- ``time`` has one row per epoch the reader stored, in file order; georinex merges epochs into a
+  sorted, duplicate-free axis. A file that repeats or reorders epochs keeps them as written here,
+  as the rest of the library does. An epoch whose fields are all blank or 0.0 is not stored (so no
+  row); georinex keeps it.
+- Times are exact to the nanosecond; georinex truncates fractional seconds to the microsecond
+  (``.981`` becomes ``.980999``). An epoch outside datetime64[ns] (before 1678 or after 2261)
+  is NaT instead of an error.
+- A 0.0 field is NaN: RINEX writes 0.0 (or blanks) for a missing observation and the reader never
+  stores it; georinex returns 0.0.
+- ``sv`` lists the satellites with at least one stored value; georinex lists every satellite named
+  on an epoch line, with or without values.
+- RINEX 2 codes are named as the library reads them (C1 as C1C, P1 as C1P, S1 as S1C, ...), so
+  that the same code has the same name in both versions and in ``obs_types_by_system``;
+  ``meas`` accepts the RINEX 2 names too. georinex keeps the two-letter names.
+- No loss-of-lock or signal-strength indicator variables (georinex's ``useindicators``), no
+  ``tlim`` or ``interval`` decimation (select with ``ds.sel``); ``use`` selecting no system gives
+  an empty dataset rather than georinex's KeyError.
+- Attributes: version, interval, rinextype, filename, marker_name, receiver_type, antenna_type and
+  position (when the header has one); not georinex's time_system, position_geodetic, time_offset
+  or fast_processing.
 """
 
 from __future__ import annotations
