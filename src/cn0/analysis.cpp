@@ -5,9 +5,11 @@
 #include <string_view>
 
 #include "cn0/cn0_anomalies.hpp"
+#include "cn0/interference_events.hpp"
 #include "cn0/quality_assessment.hpp"
 #include "cn0/sample_table.hpp"
 #include "cn0/sky_products.hpp"
+#include "cn0/station_health.hpp"
 #include "cn0/statistics.hpp"
 #include "cn0/time_series.hpp"
 #include "core/systems.hpp"
@@ -64,7 +66,8 @@ void file_summary(const RinexObsData& obs, ResultSummary& summary) {
 }  // namespace
 
 SampleSet collect_samples(const RinexObsData& obs, const AnalysisSettings& settings,
-                          const NavigationData* navigation, VisibilityPredictor* predictor) {
+                          const NavigationData* navigation, VisibilityPredictor* predictor,
+                          PredictedSky* sky) {
     SampleSet set;
     set.satellites = obs.satellites;
     set.signals = obs.codes;
@@ -85,6 +88,11 @@ SampleSet collect_samples(const RinexObsData& obs, const AnalysisSettings& setti
         if (i == 0 || stamps[order[i]] != stamps[order[i - 1]]) set.timestamps.push_back(stamps[order[i]]);
         rank[order[i]] = static_cast<std::uint32_t>(set.timestamps.size() - 1);
     }
+    set.seconds.resize(set.timestamps.size());
+    for (std::size_t e = 0; e < n_epochs; ++e) {
+        set.seconds[rank[e]] = seconds_between(obs.epochs[e].time, obs.epochs[order[0]].time);
+    }
+    set.positioned.assign(obs.satellites.size(), 0);
 
     // Which satellites pass the constellation filter, and how their positions are found: from
     // the predictor when one compares the epochs, else from their own records (looked up once).
@@ -104,6 +112,10 @@ SampleSet collect_samples(const RinexObsData& obs, const AnalysisSettings& setti
         const auto& p = *obs.approx_position;
         frame = local_frame(Ecef{p[0], p[1], p[2]});
     }
+    if (sky != nullptr) {
+        sky->satellites = n_sats;
+        sky->above_mask.assign((set.timestamps.size() * n_sats + 63) / 64, 0);
+    }
     std::vector<char> snr(obs.codes.size(), 0);
     for (std::size_t c = 0; c < obs.codes.size(); ++c) snr[c] = obs.is_snr_code(static_cast<std::uint32_t>(c)) ? 1 : 0;
 
@@ -112,6 +124,14 @@ SampleSet collect_samples(const RinexObsData& obs, const AnalysisSettings& setti
     for (std::size_t e = 0; e < n_epochs; ++e) {
         const ObsEpoch& epoch = obs.epochs[e];
         if (predictor != nullptr) predictor->compare_epoch(e);
+        if (predictor != nullptr && sky != nullptr) {
+            predictor->count_predicted(sky->predicted_per_letter);
+            for (std::uint32_t s = 0; s < n_sats; ++s) {
+                if (!predictor->predicted_above_mask(s)) continue;
+                const std::size_t i = static_cast<std::size_t>(rank[e]) * n_sats + s;
+                sky->above_mask[i / 64] |= std::uint64_t{1} << (i % 64);
+            }
+        }
         const double day = use_orbits && predictor == nullptr ? julian_day_number(epoch.time) : 0.0;
         for (const auto& entry : obs.satellites_of(epoch)) {
             if (!selected[entry.satellite]) continue;
@@ -128,6 +148,7 @@ SampleSet collect_samples(const RinexObsData& obs, const AnalysisSettings& setti
                 const LookAngles angles = look_angles(frame, **position);
                 elevation = angles.elevation;
                 azimuth = angles.azimuth;
+                set.positioned[entry.satellite] = 1;
             }
             if (elevation < settings.min_elevation) continue;
             const char system = obs.system_of(entry.satellite);
@@ -136,6 +157,9 @@ SampleSet collect_samples(const RinexObsData& obs, const AnalysisSettings& setti
                 if (!(v.value >= settings.min_cn0 && v.value <= settings.max_cn0)) continue;
                 set.samples.push_back(Cn0Sample{rank[e], entry.satellite, v.code, system, v.value,
                                                 elevation, azimuth});
+                if (sky != nullptr && predictor != nullptr && predictor->predicted_above_mask(entry.satellite)) {
+                    ++sky->observed_signal_epochs;
+                }
             }
         }
     }
@@ -156,7 +180,9 @@ AnalysisResult analyse(const RinexObsData& obs, const AnalysisSettings& settings
     if (navigation != nullptr && obs.approx_position) {
         predictor.emplace(prediction_source(*navigation, settings.min_elevation), obs);
     }
-    const SampleSet set = collect_samples(obs, settings, navigation, predictor ? &*predictor : nullptr);
+    PredictedSky predicted_sky;
+    const SampleSet set = collect_samples(obs, settings, navigation, predictor ? &*predictor : nullptr,
+                                          predictor ? &predicted_sky : nullptr);
     if (set.samples.empty()) return result;
     if (navigation != nullptr) {
         // Without a receiver position nothing could be predicted: the summary says so.
@@ -178,6 +204,9 @@ AnalysisResult analyse(const RinexObsData& obs, const AnalysisSettings& settings
     result.summary.high_count = counts.high_count;
     result.summary.low_count = counts.low_count;
     result.quality_score = assess_quality(result);
+    result.interference_events = detect_interference_events(set, obs.interval);
+    result.interference_verdict = interference_verdict(result.interference_events);
+    result.health = assess_health(set, predictor ? &predicted_sky : nullptr, obs.interval);
     result.samples = make_sample_table(set);
 
     result.spoofing_unexpected_threshold = settings.spoofing_unexpected_threshold;

@@ -14,11 +14,14 @@ AnalysisResult analyse(const RinexObsData& obs, const AnalysisSettings& settings
                        const NavigationData* navigation);
 
 class VisibilityPredictor;
+struct PredictedSky;
 
 // The accepted C/N0 values: signal-strength codes of the selected constellations, above the
 // elevation mask and inside [min_cn0, max_cn0]. With a predictor, each epoch is compared by it
 // first and its satellite positions serve the samples too.
+// With `sky`, it also counts what the health figures need from the prediction.
 SampleSet collect_samples(const RinexObsData& obs, const AnalysisSettings& settings,
-                          const NavigationData* navigation, VisibilityPredictor* predictor = nullptr);
+                          const NavigationData* navigation, VisibilityPredictor* predictor = nullptr,
+                          PredictedSky* sky = nullptr);
 
 }  // namespace qcn0

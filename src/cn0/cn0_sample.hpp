@@ -31,6 +31,11 @@ struct SampleSet {
     std::vector<std::string> satellites;  // identifiers, as in the observation file
     std::vector<std::string> signals;     // observation codes, e.g. "S1C"
     std::vector<Cn0Sample> samples;       // in collection order
+    // Seconds of each timestamp after the first one (same numbering as timestamps).
+    std::vector<double> seconds;
+    // Per satellite: 1 when its samples carry look angles from an orbit, 0 when they sit at the
+    // stand-in 45 degrees.
+    std::vector<std::uint8_t> positioned;
 
     // Constellation name of a sample: "GPS", "GLONASS", "Galileo", "BeiDou", "QZSS", "SBAS",
     // else "Unknown" (IRNSS included).

@@ -63,6 +63,7 @@ PyObject* critical_count(const AnalysisResult& r) { return new_count(r.summary.c
 PyObject* jamming(const AnalysisResult& r) { return new_bool(jamming_detected(r)); }
 PyObject* spoofing(const AnalysisResult& r) { return new_bool(spoofing_detected(r)); }
 PyObject* interference(const AnalysisResult& r) { return new_bool(interference_detected(r)); }
+PyObject* interference_verdict_text(const AnalysisResult& r) { return new_text(r.interference_verdict); }
 PyObject* score(const AnalysisResult& r) { return new_float(make_quality_score(r).overall); }
 PyObject* quality_grade(const AnalysisResult& r) {
     if (r.quality_score.grade == "N/A") return new_text("N/A");
@@ -132,6 +133,10 @@ PyGetSetDef result_getset[] = {
               "Check if interference detected\n"
               "Requires meaningful anomaly count - not just isolated events"),
     {"quality_score", get_quality_score, nullptr, "Get quality score object with all metrics", nullptr},
+    QCN0_ATTR("interference_verdict", interference_verdict_text,
+              "Verdict of the band-wise interference monitor: \"none\", \"interference\"\n"
+              "(a common C/N0 drop in some band) or \"possible_spoofing\" (a common rise, or\n"
+              "C/N0 flattened across a constellation)"),
     QCN0_ATTR("score", score, "Get quality score value (alias for overall)"),
     QCN0_ATTR("quality_grade", quality_grade, "Get quality grade"),
     QCN0_ATTR("summary", summary_text, "Get summary interpretation"),
@@ -187,6 +192,53 @@ PyObject* anomalies_list(const AnalysisResult& r) {
         }
     }
     return list.release();
+}
+
+PyObject* interference_events_list(const AnalysisResult& r) {
+    Ref list = Ref::steal(PyList_New(0));
+    if (!list) return nullptr;
+    for (const auto& e : r.interference_events) {
+        Ref d = Ref::steal(PyDict_New());
+        if (!d) return nullptr;
+        if (!dict_set(d.get(), "start", new_text(e.start)) || !dict_set(d.get(), "end", new_text(e.end)) ||
+            !dict_set(d.get(), "duration_s", new_float(e.duration_s)) ||
+            !dict_set(d.get(), "kind", new_text(e.kind)) || !dict_set(d.get(), "bands", new_text_list(e.bands)) ||
+            !dict_set(d.get(), "depth_db", new_float(e.depth_db)) ||
+            !dict_set(d.get(), "signals_affected", new_count(e.signals_affected)) ||
+            !dict_set(d.get(), "signals_tracked", new_count(e.signals_tracked)) ||
+            PyList_Append(list.get(), d.get()) != 0) {
+            return nullptr;
+        }
+    }
+    return list.release();
+}
+
+PyObject* optional_float(const std::optional<double>& v) {
+    if (!v) Py_RETURN_NONE;
+    return new_float(*v);
+}
+
+PyObject* health_dict(const AnalysisResult& r) {
+    const StationHealth& h = r.health;
+    Ref profiles = Ref::steal(PyDict_New());
+    if (!profiles) return nullptr;
+    for (const auto& band : h.cn0_by_elevation) {
+        Ref bins = Ref::steal(PyList_New(0));
+        if (!bins) return nullptr;
+        for (const auto& v : band.mean_cn0) {
+            Ref item = Ref::steal(optional_float(v));
+            if (!item || PyList_Append(bins.get(), item.get()) != 0) return nullptr;
+        }
+        if (!dict_set(profiles.get(), band.band.c_str(), bins.release())) return nullptr;
+    }
+    Ref d = Ref::steal(PyDict_New());
+    if (!d) return nullptr;
+    if (!dict_set(d.get(), "completeness_percent", optional_float(h.completeness_percent)) ||
+        !dict_set(d.get(), "in_pass_gap_epochs", new_count(h.in_pass_gap_epochs)) ||
+        !dict_set(d.get(), "cn0_by_elevation", profiles.release())) {
+        return nullptr;
+    }
+    return d.release();
 }
 
 PyObject* timeseries_data(const AnalysisResult& r) {
@@ -349,6 +401,17 @@ PyMethodDef result_methods[] = {
     QCN0_METHOD("to_json", to_json_text, "Convert to JSON string"),
     QCN0_METHOD("to_json_pretty", to_json_pretty_text, "Convert to pretty JSON string"),
     QCN0_METHOD("get_anomalies", anomalies_list, "Get anomalies list"),
+    QCN0_METHOD("interference_events", interference_events_list,
+                "Interference and spoofing events found band by band, in time order.\n\n"
+                "Each is a dict: start, end (first and last affected epoch), duration_s, kind\n"
+                "(\"cn0_drop\", \"cn0_rise\" or \"cn0_flattening\"), bands (e.g. [\"L1\", \"L2\"]),\n"
+                "depth_db (median change of the affected signals, positive for a drop),\n"
+                "signals_affected and signals_tracked."),
+    QCN0_METHOD("health", health_dict,
+                "Station health: completeness_percent (observed over expected signal-epochs\n"
+                "above the elevation mask; None without navigation data), in_pass_gap_epochs\n"
+                "(epochs missing inside satellites' passes) and cn0_by_elevation (per band,\n"
+                "mean C/N0 in 10-degree elevation bins from 0 to 90, None where empty)."),
     {"get_constellation_summary", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(get_constellation_summary)),
      METH_VARARGS | METH_KEYWORDS,
      "get_constellation_summary($self, name)\n--\n\nGet constellation summary by name"},

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "results/interference.hpp"
 #include "results/ordered_map.hpp"
 #include "results/sample_table.hpp"
 #include "results/sky_products.hpp"
@@ -125,6 +126,12 @@ struct AnalysisResult {
 
     // The accepted samples, for the Python layer's tables; not part of the JSON document either.
     SampleTable samples;
+
+    // The band-wise interference monitor and the station's health, for the Python layer too;
+    // the JSON writer leaves them out, so stored documents keep their shape.
+    std::vector<InterferenceEvent> interference_events;  // in time order
+    std::string interference_verdict = "none";  // "none", "interference" or "possible_spoofing"
+    StationHealth health;
 
     bool operator==(const AnalysisResult&) const = default;
 };

@@ -145,6 +145,21 @@ const std::optional<Ecef>& VisibilityPredictor::position_of(std::uint32_t satell
     return k == kNone ? state_->none : state_->positions[k];
 }
 
+bool VisibilityPredictor::predicted_above_mask(std::uint32_t satellite) const {
+    const std::size_t k = state_->nav_of_obs[satellite];
+    return k != kNone && state_->predicted[k] != 0;
+}
+
+void VisibilityPredictor::count_predicted(std::uint64_t (&per_letter)[128]) const {
+    const State& st = *state_;
+    for (std::size_t k = 0; k < st.predicted.size(); ++k) {
+        const std::string& id = st.source.satellites[k];
+        if (st.predicted[k] && !id.empty() && static_cast<unsigned char>(id[0]) < 128) {
+            ++per_letter[static_cast<unsigned char>(id[0])];
+        }
+    }
+}
+
 void VisibilityPredictor::compare_epoch(std::size_t epoch_index) {
     State& st = *state_;
     const ObsEpoch& epoch = st.obs.epochs[epoch_index];

@@ -39,6 +39,10 @@ public:
     // The position computed at the last compared epoch for an observation satellite (index into
     // RinexObsData::satellites); none when it has no broadcast records or none near the epoch.
     const std::optional<Ecef>& position_of(std::uint32_t satellite) const;
+    // Whether the last compared epoch put an observation satellite above the elevation mask.
+    bool predicted_above_mask(std::uint32_t satellite) const;
+    // Adds, per system letter, the satellites the last compared epoch put above the mask.
+    void count_predicted(std::uint64_t (&per_letter)[128]) const;
     VisibilitySummary finish();
 
 private:

@@ -10,6 +10,7 @@ from typing import (
     SupportsFloat,
     SupportsIndex,
     Tuple,
+    TypedDict,
     Union,
     final,
 )
@@ -192,6 +193,21 @@ class QualityScore:
     def post_processing_suitable(self) -> bool: ...
 
 @final
+class _InterferenceEvent(TypedDict):
+    start: str
+    end: str
+    duration_s: float
+    kind: Literal["cn0_drop", "cn0_rise", "cn0_flattening"]
+    bands: List[str]
+    depth_db: float
+    signals_affected: int
+    signals_tracked: int
+
+class _StationHealth(TypedDict):
+    completeness_percent: Optional[float]
+    in_pass_gap_epochs: int
+    cn0_by_elevation: Dict[str, List[Optional[float]]]
+
 class AnalysisResult:
     """Python wrapper for AnalysisResult"""
 
@@ -247,6 +263,11 @@ class AnalysisResult:
     @property
     def interference_detected(self) -> bool: ...
     @property
+    def interference_verdict(self) -> Literal["none", "interference", "possible_spoofing"]:
+        """Verdict of the band-wise interference monitor: "none", "interference"
+        (a common C/N0 drop in some band) or "possible_spoofing" (a common rise, or
+        C/N0 flattened across a constellation)"""
+    @property
     def quality_score(self) -> QualityScore: ...
     @property
     def score(self) -> float: ...
@@ -281,6 +302,10 @@ class AnalysisResult:
     def to_json(self) -> str: ...
     def to_json_pretty(self) -> str: ...
     def get_anomalies(self) -> List[Dict[str, str]]: ...
+    def interference_events(self) -> List[_InterferenceEvent]:
+        """Interference and spoofing events found band by band, in time order."""
+    def health(self) -> _StationHealth:
+        """Station health: completeness, gaps inside passes, C/N0 by elevation per band."""
     def get_constellation_summary(self, name: str) -> Optional[Dict[str, str]]: ...
     def get_systems(self) -> List[str]: ...
     def get_timeseries_data(self) -> Dict[str, List[float]]: ...
