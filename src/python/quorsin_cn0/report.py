@@ -309,6 +309,10 @@ _LOAD_JS = """
  for(var i=0;i<figs.length;i++){var f=figs[i];
   await Plotly.newPlot(f.id,f.data,f.layout,CONFIG);}
  var l=document.getElementById('loading'); if(l) l.remove();
+ // Where each plot sits on the page, for checks of the rendered page.
+ document.body.setAttribute('data-plot-rects',JSON.stringify(figs.map(function(f){
+  var r=document.getElementById(f.id).getBoundingClientRect();
+  return [f.id,Math.round(r.left+scrollX),Math.round(r.top+scrollY),Math.round(r.width),Math.round(r.height)];})));
  document.body.setAttribute('data-plots-ready','1');
 })().catch(function(e){var l=document.getElementById('loading');if(l)l.textContent='Plots could not be drawn: '+e;});
 """
