@@ -15,9 +15,10 @@ PyObject* result_to_dataframe(PyObject* self, PyObject* args, PyObject* kwargs);
     "(datetime64[ns], one row per stored epoch, in file order) and sv (identifiers, ascending);\n" \
     "one float64 variable per observation code, NaN where nothing was observed (a 0.0 field is\n"  \
     "no observation); the header facts as attributes.\n\n"                                         \
-    "use: system letters to keep ('G' or ['G', 'E']); meas: codes to keep, each matching the\n"    \
-    "codes it starts ('S' keeps every signal strength). RINEX 2 codes are named as read (S1 as\n" \
-    "S1C, P2 as C2P); a two-letter RINEX 2 name in meas selects the code it was read as.\n"       \
+    "use: system letters to keep ('G' or ['G', 'E']); meas: codes to keep, each item keeping\n"   \
+    "the codes that start with it ('S' keeps every signal strength). RINEX 2 codes are named as\n" \
+    "read (S1 as S1C, P2 as C2P); a two-letter RINEX 2 name in meas selects the code it was read\n" \
+    "as.\n"                                                                                        \
     "Needs numpy and xarray (pip install 'quorsin_cn0[arrays]')."
 
 #define QCN0_CN0_DOC                                                                               \

@@ -96,6 +96,11 @@ METHODS = {
         "get_visibility_anomaly_types": ("($self)", "Get visibility anomaly types"),
         "get_visibility_anomaly_descriptions": ("($self)", "Get visibility anomaly descriptions"),
         "visibility_debug": ("($self)", "Get detailed visibility debug info per system"),
+        "to_dataframe": ("($self, what)",
+                         "A table of the result as a pandas DataFrame: what is 'satellites', 'constellations',\n"
+                         "'timeseries', 'anomalies', 'events' or 'samples' (the accepted C/N0 samples: time,\n"
+                         "satellite, code, cn0, elevation, azimuth). Times are datetime64[ns], satellites, systems\n"
+                         "and codes categorical. Needs pandas (pip install 'quorsin_cn0[arrays]')."),
     },
     "RinexObsData": {
         "satellites_by_system": ("($self)", "Get satellites grouped by constellation system\n"
@@ -106,6 +111,20 @@ METHODS = {
         "debug_info": ("($self)", "Get detailed debug info about parsing"),
         "snr_stats_by_satellite": ("($self)", "Get SNR statistics per satellite\n"
                                    "Returns HashMap with satellite ID as key, stats dict as value"),
+        "to_xarray": ("($self, use=None, meas=None)",
+                      "The observations as an xarray.Dataset laid out like georinex.load's: dimensions time\n"
+                      "(datetime64[ns], one row per stored epoch, in file order) and sv (identifiers, ascending);\n"
+                      "one float64 variable per observation code, NaN where nothing was observed (a 0.0 field is\n"
+                      "no observation); the header facts as attributes.\n\n"
+                      "use: system letters to keep ('G' or ['G', 'E']); meas: codes to keep, each item keeping\n"
+                      "the codes that start with it ('S' keeps every signal strength). RINEX 2 codes are named as\n"
+                      "read (S1 as S1C, P2 as C2P); a two-letter RINEX 2 name in meas selects the code it was read\n"
+                      "as.\nNeeds numpy and xarray (pip install 'quorsin_cn0[arrays]')."),
+        "cn0": ("($self)",
+                "Signal strength as NumPy arrays: (times, satellites, codes, values), values being a float32\n"
+                "array of shape (time, satellite, signal-strength code), NaN where absent. times are\n"
+                "datetime64[ns], one per stored epoch; satellites ascending; codes in header order.\n"
+                "Needs numpy only."),
     },
     "NavigationData": {
         "has_data": ("($self)", "Check if navigation data is available"),
