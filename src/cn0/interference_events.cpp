@@ -26,10 +26,7 @@ constexpr double kSigmas = 6.0;
 // could hide in the noise.
 constexpr double kMinThreshold = 2.0;  // dB
 constexpr double kMaxThreshold = 2.5;  // dB
-// With orbits, the common deviation from the elevation curve also wanders slowly over the day
-// (temperature of the antenna and cables); a baseline following it with this time constant,
-// frozen during events, takes it out.
-constexpr double kBaselineSeconds = 900.0;
+
 constexpr double kLostShare = 0.6;     // of the tracked signals, lost at one epoch
 constexpr std::size_t kMinLost = 5;
 constexpr std::size_t kEdge = 5;        // samples on each side of an edge
@@ -57,7 +54,7 @@ struct Point {
     std::uint32_t t;  // timestamp index
     double cn0;
     double elevation;
-    double nominal = kNaN;  // from the elevation curve, when the satellite has an orbit
+    double curve = 0.0;  // the station's C/N0 at this elevation (0 without an orbit)
 };
 
 struct Signal {
@@ -131,9 +128,8 @@ Layout arrange(const SampleSet& set) {
 }
 
 // The station's C/N0 against elevation for each band and constellation (robust bin medians,
-// empty bins taken from their neighbours), and each signal's median offset from that curve,
-// fitted on the points outside `excluded` epochs; the nominal of every point of a positioned
-// signal is then curve + offset.
+// empty bins taken from their neighbours), fitted on the points outside `excluded` epochs, and
+// stored with every point of a positioned signal.
 void fit_elevation_nominals(Layout& layout, const std::array<std::vector<char>, kBands>& excluded) {
     struct Curve {
         std::array<std::vector<double>, kElevationBins> bins;
@@ -182,16 +178,13 @@ void fit_elevation_nominals(Layout& layout, const std::array<std::vector<char>, 
             c.level[static_cast<std::size_t>(b)] = v;
         }
     }
-    std::vector<double> offsets;
     for (Signal& sig : layout.signals) {
         if (!sig.positioned) continue;
         const Curve& c = curve_of(sig);
-        offsets.clear();
-        for (const Point& p : sig.points) {
-            if (usable(sig, p)) offsets.push_back(p.cn0 - c.level[static_cast<std::size_t>(bin_of(p.elevation))]);
+        for (Point& p : sig.points) {
+            const double level = c.level[static_cast<std::size_t>(bin_of(p.elevation))];
+            p.curve = std::isnan(level) ? 0.0 : level;
         }
-        const double offset = offsets.empty() ? 0.0 : median_of(offsets);
-        for (Point& p : sig.points) p.nominal = c.level[static_cast<std::size_t>(bin_of(p.elevation))] + offset;
     }
 }
 
@@ -201,7 +194,8 @@ struct Span {
     Kind kind;
 };
 
-// Median of a signal's own last values: its nominal C/N0 when no orbit gives one.
+// Median of a signal's own last values, less the elevation curve where there is one: the
+// signal's nominal C/N0 is the curve at its present elevation plus this level.
 struct History {
     std::array<double, kHistory> values{};
     std::size_t count = 0, next = 0;
@@ -248,18 +242,12 @@ std::vector<Span> scan_band(const Layout& layout, std::size_t band, const Timing
     Span current{0, 0, kDrop};
     double onset = 0.0;
     std::size_t onset_tracked = 0;
-    double baseline = 0.0;  // slow common wander, with orbits only
-    bool positioned_band = false;
-    for (std::uint32_t k : layout.band_signals[band]) positioned_band = positioned_band || layout.signals[k].positioned;
-    const double alpha = std::min(1.0, timing.interval / kBaselineSeconds);
 
     auto nominal_of = [&](std::uint32_t k, const Point& p) -> double {
-        const Signal& sig = layout.signals[k];
-        if (sig.positioned) return p.nominal;
         const History& h = history[k];
         if (h.count < kMinHistory) return kNaN;
         if (state == kIdle && timing.seconds[p.t] - h.newest > kHistorySeconds) return kNaN;
-        return h.level();
+        return p.curve + h.level();
     };
 
     for (std::size_t t = 0; t < T; ++t) {
@@ -278,9 +266,11 @@ std::vector<Span> scan_band(const Layout& layout, std::size_t band, const Timing
         if (b0 == b1 && tracked == 0 && !(state != kIdle && current.kind == kDrop)) continue;
         residuals.clear();
         steps.clear();
+        std::size_t returned = 0;  // signals back after an absence
         for (std::size_t i = b0; i < b1; ++i) {
             const auto [k, pos] = layout.entries[i];
             const Point& p = layout.signals[k].points[pos];
+            if (seen_at[k] != kNever && seen_at[k] + 1 < t) ++returned;
             const double nominal = nominal_of(k, p);
             if (!std::isnan(nominal)) residuals.push_back(p.cn0 - nominal);
             if (pos > 0 && timing.follows(t) && layout.signals[k].points[pos - 1].t == t - 1) {
@@ -298,7 +288,7 @@ std::vector<Span> scan_band(const Layout& layout, std::size_t band, const Timing
             }
         }
         const std::size_t n = residuals.size();
-        double deviation = n >= kMinSignals ? median_of(residuals) - baseline : kNaN;
+        const double deviation = n >= kMinSignals ? median_of(residuals) : kNaN;
         const double step = steps.size() >= kMinSignals ? median_of(steps) : kNaN;
         if (deviations && state == kIdle) (*deviations)[t] = deviation;
 
@@ -312,9 +302,12 @@ std::vector<Span> scan_band(const Layout& layout, std::size_t band, const Timing
         bool clean = false;
         if (state == kActive) {
             const double sign = current.kind == kDrop ? -1.0 : 1.0;
-            const bool back = n >= kMinSignals && sign * deviation < 0.5 * threshold;
+            const bool back = n >= kMinSignals && sign * deviation <= 0.5 * threshold;
             const bool stepped_back = !std::isnan(step) && -sign * step >= std::max(threshold, 0.5 * std::fabs(onset));
-            if (back || stepped_back) {
+            // Lost signals all coming back at once end a drop, whatever the old references say.
+            const bool reacquired = current.kind == kDrop && returned >= kMinLost &&
+                                    static_cast<double>(returned) >= 0.4 * static_cast<double>(onset_tracked);
+            if (back || stepped_back || reacquired) {
                 spans.push_back(current);
                 state = kIdle;
                 // References from before the event are stale now; start them afresh.
@@ -338,9 +331,6 @@ std::vector<Span> scan_band(const Layout& layout, std::size_t band, const Timing
                 onset_tracked = std::max(tracked, b1 - b0);
             } else {
                 clean = true;
-                if (positioned_band && !std::isnan(deviation)) {
-                    baseline += alpha * std::clamp(deviation, -0.5 * threshold, 0.5 * threshold);
-                }
             }
         }
         for (std::size_t i = b0; i < b1; ++i) {
@@ -348,7 +338,7 @@ std::vector<Span> scan_band(const Layout& layout, std::size_t band, const Timing
             const Point& p = layout.signals[k].points[pos];
             seen_at[k] = static_cast<std::uint32_t>(t);
             had_nominal[k] = !std::isnan(nominal_of(k, p));
-            if (clean) history[k].push(p.cn0, timing.seconds[t]);
+            if (clean) history[k].push(p.cn0 - p.curve, timing.seconds[t]);
         }
     }
     if (state == kActive) spans.push_back(current);
