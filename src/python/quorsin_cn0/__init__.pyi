@@ -208,6 +208,7 @@ class _StationHealth(TypedDict):
     in_pass_gap_epochs: int
     cn0_by_elevation: Dict[str, List[Optional[float]]]
 
+@final
 class AnalysisResult:
     """Python wrapper for AnalysisResult"""
 

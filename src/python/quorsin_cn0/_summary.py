@@ -47,11 +47,11 @@ def samples_frame(result: Any) -> Any:
     if not hasattr(result, "to_dataframe"):
         return None
     try:
-        import pandas  # noqa: F401
+        import pandas  # type: ignore[import-untyped, import-not-found, unused-ignore]  # noqa: F401
     except ImportError:
         return None
     import numpy as np
-    import pandas as pd
+    import pandas as pd  # type: ignore[import-untyped, import-not-found, unused-ignore]
 
     frame = result.to_dataframe("samples")
     # Work on the categories (a few dozen satellites and codes), not on the 10^5..10^6 rows.

@@ -6,6 +6,7 @@ stderr naming the file and the reason; the other files still go through), 2 for 
 
 from __future__ import annotations
 
+import functools
 import json
 import os
 import sys
@@ -17,7 +18,8 @@ from typing import Any, Callable, Iterable, List, Optional, Sequence, Tuple
 
 import click
 
-from quorsin_cn0 import _core, _summary
+import quorsin_cn0 as _core
+from quorsin_cn0 import _summary
 
 PROGRESS_AFTER_S = 2.0
 EXAMPLE_OBS = "ESBC00DNK_R_20201770600_03H_30S_MO.crx.gz"
@@ -207,7 +209,7 @@ def check(files: Tuple[str, ...], nav: Tuple[str, ...], min_elevation: float, sy
     try:
         for path in paths:
             try:
-                result = _run(lambda p=path: analyse(p, navs, min_elevation, chosen), progress, path)
+                result = _run(functools.partial(analyse, path, navs, min_elevation, chosen), progress, path)
                 frame = _summary.samples_frame(result)
                 if as_json:
                     line = _json_line(path, result, frame)

@@ -33,8 +33,8 @@ BAND_DASH = {"L1": "solid", "G1": "solid", "L2": "dash", "G2": "dash", "L5": "do
 
 
 def _plotly_js_packed() -> str:
-    import plotly
-    from plotly.offline import get_plotlyjs
+    import plotly  # type: ignore[import-untyped, unused-ignore]
+    from plotly.offline import get_plotlyjs  # type: ignore[import-untyped, unused-ignore]
 
     cache_dir = os.path.join(os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"), "quorsin_cn0")
     cache = os.path.join(cache_dir, f"plotly-{plotly.__version__}.min.js.gz.b64")
@@ -405,9 +405,9 @@ def _jsonable(v: Any) -> Any:
 
 
 def _core_version() -> str:
-    from quorsin_cn0 import _core
+    import quorsin_cn0
 
-    return _core.__version__
+    return quorsin_cn0.__version__
 
 
 def write(result: Any, path: str, output: str, nav_paths: Sequence[str] = ()) -> None:
