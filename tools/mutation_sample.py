@@ -98,9 +98,13 @@ class Worker:
         path = self.tree / m["file"]
         original = path.read_text()
         lines = original.splitlines(keepends=True)
-        if lines[m["line"] - 1] != m["old"]:
+        # The file may have moved on since the mutant was drawn: the same line nearest to where it
+        # was still carries the same fault.
+        at = [i for i, l in enumerate(lines) if l == m["old"]]
+        if not at:
             return "stale"
-        lines[m["line"] - 1] = m["new"]
+        i = min(at, key=lambda i: abs(i - (m["line"] - 1)))
+        lines[i] = m["new"]
         path.write_text("".join(lines))
         try:
             code, _ = run(["cmake", "--build", str(self.build), "-j", "1"], self.tree, 1800)
