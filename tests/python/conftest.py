@@ -1,8 +1,14 @@
-"""Shared pieces of the Python tests: where the real data lives, and builders of small RINEX
-observation texts that put every field at its column."""
+"""Shared pieces of the Python tests: where the real data lives, the builders of small RINEX
+observation and navigation texts that put every field at its column, and the members of the
+analysis document.
+
+Epoch times count seconds from Sunday 2024-01-07 00:00:00, the start of a GPS week. The
+navigation builder writes circular equatorial orbits whose time of ephemeris is that instant, so a
+satellite stands where it is placed at the first epoch. RECEIVER sits on the equator at longitude 0."""
 
 from __future__ import annotations
 
+import math
 import pathlib
 
 import pytest
@@ -11,6 +17,7 @@ REPO_DIR = pathlib.Path(__file__).resolve().parents[2]
 # Real RINEX files live beside the repository, never inside it.
 DATA_DIR = (REPO_DIR / ".." / "shared" / "data").resolve()
 NO_DATA_REASON = f"real GNSS data folder not found at {DATA_DIR} (../shared/data beside the repository)"
+needs_data = pytest.mark.skipif(not DATA_DIR.is_dir(), reason=NO_DATA_REASON)
 
 
 def have_data() -> bool:
@@ -24,7 +31,21 @@ def data_dir() -> pathlib.Path:
     return DATA_DIR
 
 
-# --- RINEX text builders ---------------------------------------------------------------------
+@pytest.fixture
+def write(tmp_path):
+    """write(name, text or bytes) -> path of a new file in the test's folder."""
+    def write(name: str, text: str | bytes) -> str:
+        path = tmp_path / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(text.encode("latin-1") if isinstance(text, str) else text)
+        return str(path)
+    return write
+
+
+# --- RINEX observation text ------------------------------------------------------------------
+
+RECEIVER = (6378137.0, 0.0, 0.0)
+GPS_RADIUS = 26_560_000.0
 
 
 def header_line(value: str, label: str) -> str:
@@ -32,79 +53,168 @@ def header_line(value: str, label: str) -> str:
     return value[:60].ljust(60) + label + "\n"
 
 
-def version_line(version: str) -> str:
-    return header_line(version.rjust(9) + "           OBSERVATION DATA    M (MIXED)", "RINEX VERSION / TYPE")
+def clock(seconds: float) -> tuple[int, int, int, float]:
+    """(day of January 2024, hour, minute, second) of a time in seconds from 2024-01-07 00:00."""
+    day = 7 + int(seconds // 86400)
+    rest = seconds - (day - 7) * 86400
+    hour, minute = int(rest // 3600), int(rest % 3600 // 60)
+    return day, hour, minute, rest - hour * 3600 - minute * 60
 
 
-def end_of_header() -> str:
-    return header_line("", "END OF HEADER")
+def stamp(seconds: float) -> str:
+    """The analysis timestamp text of an epoch."""
+    day, hour, minute, second = clock(seconds)
+    return f"2024-01-{day:02d}T{hour:02d}:{minute:02d}:{second:06.3f}Z"
 
 
-def v3_obs_types(system: str, codes: list[str]) -> str:
-    """System letter in column 0, count in 3..6, 13 codes of 4 columns per line; continuation
-    lines leave the system column blank."""
-    out = ""
-    for first in range(0, max(len(codes), 1), 13):
-        head = f"{system}  {len(codes):3d}" if first == 0 else " " * 6
-        out += header_line(head + "".join(" " + c for c in codes[first:first + 13]), "SYS / # / OBS TYPES")
-    return out
-
-
-def v2_obs_types(codes: list[str]) -> str:
-    """Count in columns 0..6, then 9 codes of 6 columns per line."""
-    out = ""
-    for first in range(0, len(codes), 9):
-        head = f"{len(codes):6d}" if first == 0 else " " * 6
-        out += header_line(head + "".join(c.rjust(6) for c in codes[first:first + 9]), "# / TYPES OF OBSERV")
-    return out
-
-
-def v3_epoch(year: int, month: int, day: int, hour: int, minute: int, second: float, flag: int, count: int) -> str:
-    return f"> {year:4d} {month:02d} {day:02d} {hour:02d} {minute:02d} {second:10.7f}  {flag:d} {count:2d}\n"
-
-
-def field(value: float | None, lli: str = " ", ssi: str = " ") -> str:
-    """One observation field: F14.3 value, loss-of-lock and strength characters; absent: blanks."""
+def field(value: float | str | None) -> str:
+    """F14.3 value and blank indicator columns; a str is written as it is ('nan'); None is blank."""
     if value is None:
         return " " * 16
-    return f"{value:14.3f}{lli}{ssi}"
+    return (value.rjust(14) if isinstance(value, str) else f"{value:14.3f}") + "  "
 
 
-def v3_sat(sat: str, values: list[float | None]) -> str:
+def epoch_line(seconds: float, count: int, flag: int = 0) -> str:
+    day, hour, minute, second = clock(seconds)
+    return f"> 2024 01 {day:02d} {hour:02d} {minute:02d} {second:10.7f}  {flag:d} {count:2d}\n"
+
+
+def sat_line(sat: str, values: list) -> str:
     return sat.ljust(3)[:3] + "".join(field(v) for v in values) + "\n"
 
 
-def v2_epoch(yy: int, month: int, day: int, hour: int, minute: int, second: float, flag: int,
-             sats: list[str], count: int | None = None) -> str:
-    """Epoch line with 12 satellite slots of 3 columns from column 32, continued on further lines."""
-    if count is None:
-        count = len(sats)
-    line = f" {yy:2d} {month:2d} {day:2d} {hour:2d} {minute:2d}{second:11.7f}  {flag:d}{count:3d}"
-    for k, sat in enumerate(sats):
-        if k and k % 12 == 0:
-            line += "\n" + " " * 32
-        line += sat.ljust(3)
-    return line + "\n"
-
-
-def v2_record(values: list[float | None]) -> str:
-    """The observation lines of one satellite, five fields to a line."""
+def code_lines(system: str, codes: list[str], per_line: int = 13) -> str:
+    """System letter in column 0, count in 3..6, codes of 4 (or 5) columns; continuation lines
+    leave the system column blank."""
     out = ""
-    for k in range(0, len(values), 5):
-        out += "".join(field(v) for v in values[k:k + 5]) + "\n"
+    for first in range(0, max(len(codes), 1), per_line):
+        head = f"{system}  {len(codes) % 1000:3d}" if first == 0 else " " * 6
+        out += header_line(head + "".join(" " + c for c in codes[first:first + per_line]), "SYS / # / OBS TYPES")
     return out
 
 
-def v3_text(obs_types: dict[str, list[str]], epochs: list[tuple[float, list[tuple[str, list[float | None]]]]],
-            header: str = "", version: str = "3.04") -> str:
-    """A RINEX 3 file: the code lists, extra header lines, then epochs of 2024-03-05 07:08 given
-    as (second, [(satellite, values), ...])."""
-    text = version_line(version) + header
-    for system, codes in obs_types.items():
-        text += v3_obs_types(system, codes)
-    text += end_of_header()
-    for second, sats in epochs:
-        text += v3_epoch(2024, 3, 5, 7, 8, second, 0, len(sats))
-        for sat, values in sats:
-            text += v3_sat(sat, values)
+def obs_text(epochs: list, codes: dict[str, list[str]] | None = None, position=None, header: str = "",
+             version: str = "3.04") -> str:
+    """A RINEX 3 observation file: extra header lines, the code lists (S1C for every system
+    unless `codes` names them), then epochs (seconds, [(satellite, values), ...]) in file order."""
+    text = header_line(version.rjust(9) + "           OBSERVATION DATA    M (MIXED)", "RINEX VERSION / TYPE")
+    text += header
+    if position is not None:
+        text += header_line("".join(f"{v:14.4f}" for v in position), "APPROX POSITION XYZ")
+    for system, names in (codes or dict.fromkeys("GRECJSI", ["S1C"])).items():
+        text += code_lines(system, names)
+    text += header_line("", "END OF HEADER")
+    for seconds, sats in epochs:
+        text += epoch_line(seconds, len(sats)) + "".join(sat_line(s, v) for s, v in sats)
     return text
+
+
+def rinex2_text(epochs: list, codes: list[str], header: str = "") -> str:
+    """A RINEX 2.11 file: count and 9 codes of 6 columns per line; epoch lines list 12 satellites
+    of 3 columns from column 32 per line; five fields per observation line."""
+    text = header_line("     2.11           OBSERVATION DATA    M (MIXED)", "RINEX VERSION / TYPE") + header
+    for first in range(0, len(codes), 9):
+        head = f"{len(codes):6d}" if first == 0 else " " * 6
+        text += header_line(head + "".join(c.rjust(6) for c in codes[first:first + 9]), "# / TYPES OF OBSERV")
+    text += header_line("", "END OF HEADER")
+    for seconds, sats in epochs:
+        day, hour, minute, second = clock(seconds)
+        line = f" 24  1 {day:2d} {hour:2d} {minute:2d}{second:11.7f}  0{len(sats):3d}"
+        for k, (sat, _) in enumerate(sats):
+            line += ("\n" + " " * 32 if k and k % 12 == 0 else "") + sat.ljust(3)
+        text += line + "\n"
+        for _, values in sats:
+            values = list(values) + [None] * (len(codes) - len(values))
+            text += "".join("".join(field(v) for v in values[k:k + 5]) + "\n" for k in range(0, len(values), 5))
+    return text
+
+
+# --- navigation ------------------------------------------------------------------------------
+
+
+def central_angle(elevation_deg: float, radius: float = GPS_RADIUS) -> float:
+    """Angle at the Earth's centre between the receiver and a satellite seen at this elevation."""
+    e = math.radians(elevation_deg)
+    return 90.0 - elevation_deg - math.degrees(math.asin(RECEIVER[0] * math.cos(e) / radius))
+
+
+def nav_record(sat: str, angle_deg: float) -> str:
+    """A RINEX 3 Keplerian record: circular equatorial orbit, the satellite `angle_deg` east of
+    the receiver's meridian (0 overhead, 180 behind the Earth) at 0 s of GPS week 2296."""
+    rows = [(0.0, 0.0, 0.0, math.radians(angle_deg)), (0.0, 0.0, 0.0, math.sqrt(GPS_RADIUS)), (0.0,) * 4,
+            (0.0,) * 4, (0.0, 0.0, 2296.0, 0.0), (0.0,) * 4, (0.0,) * 4]
+    text = f"{sat} 2024 01 07 00 00 00" + f"{0.0:19.12E}" * 3 + "\n"
+    return text + "".join("    " + "".join(f"{v:19.12E}" for v in row) + "\n" for row in rows)
+
+
+def nav_text(records: list[tuple[str, float]]) -> str:
+    text = header_line("     3.04           N: GNSS NAV DATA    M: Mixed", "RINEX VERSION / TYPE")
+    return text + header_line("", "END OF HEADER") + "".join(nav_record(*r) for r in records)
+
+
+# --- the analysis document -------------------------------------------------------------------
+
+KEYS = {name: keys.split() for name, keys in {
+    "top": "file_info quality_score summary constellation_stats satellite_stats timeseries skyplot heatmap "
+           "anomalies visibility spoofing_unexpected_threshold spoofing_min_unexpected_count",
+    "file_info": "filename marker_name receiver_type antenna_type start_time end_time duration_hours interval "
+                 "position_lat position_lon position_height",
+    "quality_score": "overall cn0_score coverage_score consistency_score grade interpretation",
+    "summary": "total_observations total_satellites total_epochs systems_observed mean_cn0 min_cn0 max_cn0 "
+               "anomaly_count critical_count high_count low_count",
+    "constellation": "system satellite_count observation_count mean_cn0 min_cn0 max_cn0 std_cn0 "
+                     "satellites_expected availability_ratio cycle_slips data_gaps",
+    "satellite": "satellite system observation_count mean_cn0 min_cn0 max_cn0 std_cn0 mean_elevation",
+    "timeseries": "timestamps mean_cn0 satellite_count satellite_timeseries constellation_timeseries",
+    "series": "satellite system signal cn0_series",
+    "point": "timestamp cn0 elevation azimuth",
+    "skyplot": "traces heatmap_points coverage_percent",
+    "trace": "satellite system points",
+    "sky_point": "azimuth elevation cn0 satellite",
+    "heat_point": "azimuth_bin elevation_bin mean_cn0 count",
+    "heatmap": "azimuth_bins elevation_bins cn0_matrix count_matrix",
+    "anomaly": "timestamp severity event_type description cn0_drop affected_satellites affected_systems",
+    "visibility": "has_prediction prediction_source confirmation_rate mean_predicted mean_observed mean_missing "
+                  "mean_unexpected frequently_missing frequently_unexpected by_system anomalies",
+    "system_visibility": "system predicted_satellites observed_satellites confirmation_rate missing_satellites "
+                         "unexpected_satellites",
+    "visibility_anomaly": "start_time end_time duration_seconds anomaly_type severity affected_satellites "
+                          "affected_systems description",
+}.items()}
+
+
+def check_document_shape(doc: dict) -> None:
+    """Every record of an analysis document with all its members, in the order of its fields."""
+    def keys(obj, name):
+        assert list(obj) == KEYS[name], name
+    keys(doc, "top")
+    for name in ("file_info", "quality_score", "summary", "timeseries", "skyplot", "heatmap"):
+        keys(doc[name], name)
+    for name, stats in doc["constellation_stats"].items():
+        keys(stats, "constellation")
+        assert stats["system"] == name
+    for sat, stats in doc["satellite_stats"].items():
+        keys(stats, "satellite")
+        assert stats["satellite"] == sat
+    ts = doc["timeseries"]
+    assert len(ts["timestamps"]) == len(ts["mean_cn0"]) == len(ts["satellite_count"])
+    for series in ts["satellite_timeseries"].values():
+        keys(series, "series")
+        [keys(p, "point") for p in series["cn0_series"]]
+    [keys(p, "point") for points in ts["constellation_timeseries"].values() for p in points]
+    for trace in doc["skyplot"]["traces"]:
+        keys(trace, "trace")
+        [keys(p, "sky_point") for p in trace["points"]]
+    [keys(h, "heat_point") for h in doc["skyplot"]["heatmap_points"]]
+    if doc["summary"]["total_observations"]:
+        hm = doc["heatmap"]
+        assert (len(hm["azimuth_bins"]), len(hm["elevation_bins"])) == (36, 18)
+        assert [len(row) for row in hm["cn0_matrix"]] == [len(row) for row in hm["count_matrix"]] == [36] * 18
+    [keys(a, "anomaly") for a in doc["anomalies"]]
+    v = doc["visibility"]
+    if v is not None:
+        keys(v, "visibility")
+        for name, sv in v["by_system"].items():
+            keys(sv, "system_visibility")
+            assert sv["system"] == name
+        [keys(a, "visibility_anomaly") for a in v["anomalies"]]

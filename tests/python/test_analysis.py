@@ -1,419 +1,367 @@
-"""The one-call analysis `analyze_cn0` and the analyses behind it seen from Python: its arguments
-and errors, the sample filters, the file information, a file without accepted samples, the
-visibility part with and without navigation data, and the same document on every run."""
+"""Analyses of small files built here, whose every figure follows by hand: the values, views and
+JSON text of a result, the sample filters, C/N0 anomalies and their verdicts, the visibility
+comparison with navigation data, files without accepted samples, AnalysisConfig's rules, and the
+entry points of CN0Analyzer with the order of their failures."""
 
 from __future__ import annotations
 
 import json
-import os
-import pathlib
+import statistics
 
 import pytest
 
 import quorsin_cn0 as q
-from analysis_files import RECEIVER, central_angle, check_document_shape, nav_text, obs_text, rinex2_text
+from conftest import RECEIVER, central_angle, check_document_shape, header_line, nav_text, obs_text, rinex2_text, stamp
 
-# Two epochs of GPS, Galileo and QZSS.
-SIMPLE = obs_text([
-    (0, [("G01", [45.0]), ("E05", [40.0]), ("J02", [38.0])]),
-    (30, [("G01", [44.0]), ("E05", [41.0])]),
-])
-
-
-def write(tmp_path: pathlib.Path, name: str, text: str | bytes) -> str:
-    path = tmp_path / name
-    path.parent.mkdir(parents=True, exist_ok=True)
-    path.write_bytes(text.encode() if isinstance(text, str) else text)
-    return str(path)
-
-
-@pytest.fixture
-def simple_path(tmp_path: pathlib.Path) -> str:
-    return write(tmp_path, "simple.24o", SIMPLE)
+# Three epochs 20 s apart. GPS: G01 42, 44, 46 and G02 48 three times; Galileo: E01 39.5 and 40.5
+# (absent at the middle epoch: one data gap) and E02 39 three times. Eleven samples, mean 43.0.
+HAND = obs_text([
+    (0, [("G01", [42.0]), ("G02", [48.0]), ("E01", [39.5]), ("E02", [39.0])]),
+    (20, [("G01", [44.0]), ("G02", [48.0]), ("E02", [39.0])]),
+    (40, [("G01", [46.0]), ("G02", [48.0]), ("E01", [40.5]), ("E02", [39.0])]),
+], header=header_line("HAND", "MARKER NAME") + header_line("    20.000", "INTERVAL"))
+# Twelve epochs 5 s apart of G01, G02, E01 at 45; at the seventh G01 and E01 fall to 21. Each
+# baseline is then 43 with a deviation of sqrt(44): the drop of 22 exceeds 3 x sqrt(44) = 19.9.
+DROP = obs_text([(5.0 * k, [("G01", [21.0 if k == 6 else 45.0]), ("G02", [45.0]), ("E01", [21.0 if k == 6 else 45.0])])
+                 for k in range(12)])
+# Five satellites in view at every epoch; seen: all, G01 only, G04 and E01, all.
+EVERYONE = [("G01", [45.0]), ("G02", [45.0]), ("G03", [45.0]), ("G04", [45.0]), ("E01", [44.0])]
+VISIBLE = obs_text([(0, EVERYONE), (30, EVERYONE[:1]), (60, EVERYONE[3:]), (90, EVERYONE)], position=RECEIVER)
+VISIBLE_NAV = nav_text([("G01", -15.0), ("G02", -5.0), ("G03", 5.0), ("G04", 15.0), ("E01", 25.0)])
 
 
-# --- arguments and errors ----------------------------------------------------------------------
-
-
-def test_arguments_bind_by_position_or_keyword(tmp_path, simple_path):
-    nav = write(tmp_path, "gps.24n", nav_text([("G01", 0.0)]))
-    reference = q.analyze_cn0(simple_path).to_json()
-    assert q.analyze_cn0(obs_path=simple_path).to_json() == reference
-    assert q.analyze_cn0(simple_path, None, 5.0, None).to_json() == reference
-    assert q.analyze_cn0(simple_path, nav_path=None, systems=None).to_json() == reference
-    with_nav = q.analyze_cn0(simple_path, nav, 10.0, ["G"]).to_json()
-    assert q.analyze_cn0(systems=["G"], min_elevation=10.0, nav_path=nav, obs_path=simple_path).to_json() == with_nav
-
-
-def test_missing_files(tmp_path, simple_path):
-    missing = str(tmp_path / "absent.24o")
-    with pytest.raises(OSError) as e:
-        q.analyze_cn0(missing)
-    assert str(e.value) == "Cannot read obs file: No such file or directory (os error 2)"
-    with pytest.raises(OSError) as e:
-        q.analyze_cn0(simple_path, str(tmp_path / "absent.24n"))
-    assert str(e.value) == "Cannot read nav file: No such file or directory (os error 2)"
-    # The observation file is read first.
-    with pytest.raises(OSError) as e:
-        q.analyze_cn0(missing, str(tmp_path / "absent.24n"))
-    assert str(e.value).startswith("Cannot read obs file: ")
-    # A directory is not a file to read.
-    with pytest.raises(OSError) as e:
-        q.analyze_cn0(str(tmp_path))
-    assert str(e.value).startswith("Cannot read obs file: ")
-
-
-def test_rejected_content(tmp_path, simple_path):
-    no_header_end = write(tmp_path, "broken.24o", "     3.04           OBSERVATION DATA    M\n")
-    with pytest.raises(ValueError) as e:
-        q.analyze_cn0(no_header_end)
-    assert str(e.value) == "No END OF HEADER found"
-    bad_nav = write(tmp_path, "broken.24n", "G01 2024 01 07 00 00 00\n")
-    with pytest.raises(ValueError) as e:
-        q.analyze_cn0(simple_path, bad_nav)
-    assert str(e.value) == "No END OF HEADER found"
-    # A missing navigation file is found only after the observation file was read and parsed.
-    with pytest.raises(ValueError):
-        q.analyze_cn0(no_header_end, str(tmp_path / "absent.24n"))
-
-
-def test_argument_conversions(simple_path):
-    with pytest.raises(TypeError) as e:
-        q.analyze_cn0(simple_path, systems="G")
-    assert str(e.value) == "argument 'systems': Can't extract `str` to `Vec`"
-    with pytest.raises(TypeError) as e:
-        q.analyze_cn0(simple_path, systems=["G", 7])
-    assert str(e.value).startswith("argument 'systems': ")
-    with pytest.raises(TypeError) as e:
-        q.analyze_cn0(simple_path, min_elevation="10")
-    assert str(e.value).startswith("argument 'min_elevation': ")
-    with pytest.raises(TypeError) as e:
-        q.analyze_cn0(pathlib.Path(simple_path))
-    assert str(e.value).startswith("argument 'obs_path': ")
-    with pytest.raises(TypeError) as e:
-        q.analyze_cn0(simple_path, 5)
-    assert str(e.value).startswith("argument 'nav_path': ")
-
-
-def test_min_elevation_accepts_numbers(simple_path):
-    # Without navigation data every sample stands at 45 degrees (four GPS and Galileo values).
-    assert q.analyze_cn0(simple_path, min_elevation=10).total_observations == 4
-    assert q.analyze_cn0(simple_path, min_elevation=45).total_observations == 4
-    assert q.analyze_cn0(simple_path, min_elevation=46).total_observations == 0
-
-    class Mask:
-        def __float__(self):
-            return 50.0
-
-    assert q.analyze_cn0(simple_path, min_elevation=Mask()).total_observations == 0
-    assert q.analyze_cn0(simple_path, min_elevation=True).total_observations == 4
-
-
-def test_systems_selection(simple_path):
-    def ids(**kwargs):
-        return q.analyze_cn0(simple_path, **kwargs).get_satellite_ids()
-
-    assert ids() == ["G01", "E05"]              # QZSS is not selected by default
-    assert ids(systems=None) == ["G01", "E05"]
-    assert ids(systems=["G"]) == ["G01"]
-    assert ids(systems=["Galileo"]) == ["G01"]  # first character: G
-    assert ids(systems=["E", "", "J"]) == ["E05", "J02"]
-    assert ids(systems=("E",)) == ["E05"]       # any sequence of str
-    assert ids(systems=["e"]) == []
-    empty = q.analyze_cn0(simple_path, systems=[])
-    assert empty.get_satellite_ids() == []
-    assert empty.total_observations == 0
-    assert empty.total_satellites == 3
-
-
-# --- file information --------------------------------------------------------------------------
-
-
-def test_file_information(tmp_path):
-    header = (
-        "SITE".ljust(60) + "MARKER NAME\n"
-        + ("4711".ljust(20) + "SEPT POLARX5".ljust(20) + "5.3.2").ljust(60) + "REC # / TYPE\n"
-        + ("0815".ljust(20) + "TRM59800.00     SCIS").ljust(60) + "ANT # / TYPE\n"
-        + "    30.000".ljust(60) + "INTERVAL\n"
-    )
-    text = obs_text([(0, [("G01", [45.0])]), (5430.5, [("G01", [44.0])])], position=RECEIVER,
-                    extra_header=header)
-    r = q.analyze_cn0(write(tmp_path, "deep/dir/site0070.24o", text))
-    assert r.filename == "site0070.24o"
-    assert r.station_name == "SITE"
-    assert r.receiver_type == "SEPT POLARX5"
-    assert r.antenna_type == "TRM59800.00     SCIS"
-    assert r.interval == 30.0
-    assert r.start_time == "2024-01-07T00:00:00.000Z"
-    assert r.end_time == "2024-01-07T01:30:30.500Z"
-    assert r.duration_hours == pytest.approx(5430.5 / 3600, abs=1e-7)
-    assert r.position_lat == pytest.approx(0.0, abs=1e-9)
-    assert r.position_lon == pytest.approx(0.0, abs=1e-9)
-    info = json.loads(r.to_json())["file_info"]
-    assert info["filename"] == "site0070.24o"
-    assert info["position_height"] == pytest.approx(0.0, abs=1e-3)
-
-
-def test_last_epoch_earlier_gives_negative_duration(tmp_path):
-    text = obs_text([(3600, [("G01", [45.0])]), (0, [("G01", [44.0])])])
-    r = q.analyze_cn0(write(tmp_path, "back.24o", text))
-    assert r.start_time == "2024-01-07T01:00:00.000Z"
-    assert r.end_time == "2024-01-07T00:00:00.000Z"
-    assert r.duration_hours == pytest.approx(-1.0, abs=1e-7)
-
-
-def test_filename_from_every_entry_point(tmp_path):
-    path = write(tmp_path, "obs/station.24o", SIMPLE)
-    nav = write(tmp_path, "gps.24n", nav_text([("G01", 0.0)]))
-    assert q.analyze_cn0(path).filename == "station.24o"
-    assert q.analyze_cn0(path, nav).filename == "station.24o"
-    analyzer = q.CN0Analyzer(q.AnalysisConfig())
-    assert analyzer.analyze_file(path).filename == "station.24o"
-    assert analyzer.analyze_with_nav(path, nav).filename == "station.24o"
-    assert q.CN0Analyzer(q.AnalysisConfig(nav_file=nav)).analyze_file(path).filename == "station.24o"
-    # Parsed data keeps its name: the path's last component, or the name given with the bytes.
-    assert q.CN0Analyzer.from_obs(q.read_rinex_obs(path)).analyze().filename == "station.24o"
-    data = SIMPLE.encode()
-    assert q.CN0Analyzer.from_obs(q.read_rinex_obs_bytes(data, "x.obs")).analyze().filename == "x.obs"
-    assert q.CN0Analyzer.from_obs(q.parse_rinex(data, "y.24o")).analyze().filename == "y.24o"
-
-
-@pytest.mark.skipif(os.name != "posix", reason="needs a file system that takes any bytes as a file name")
-def test_file_name_that_is_not_utf8(tmp_path):
-    raw = os.fsencode(tmp_path) + b"/\xff\xfe.24o"
-    with open(raw, "wb") as f:
-        f.write(SIMPLE.encode())
-    r = q.analyze_cn0(os.fsdecode(raw))
-    assert r.filename == "unknown.obs"
-    assert r.total_observations == 4
-
-
-def test_rinex_version_of_the_analysed_file(tmp_path):
-    assert q.analyze_cn0(write(tmp_path, "a.24o", SIMPLE)).rinex_version == "3.04"
-    v302 = obs_text([(0, [("G01", [45.0])])], version="3.02")
-    assert q.analyze_cn0(write(tmp_path, "b.24o", v302)).rinex_version == "3.02"
-    v2 = rinex2_text([(0, [("G01", [45.0]), ("R05", [40.0])])], ["S1"])
-    r = q.analyze_cn0(write(tmp_path, "c.24o", v2))
-    assert r.rinex_version == "2.11"
-    assert r.mean_cn0 == 42.5
-    # Reported for results without samples too.
-    assert q.analyze_cn0(write(tmp_path, "d.24o", SIMPLE), systems=[]).rinex_version == "3.04"
-
-
-def test_two_character_codes_keep_fields_aligned(tmp_path):
-    # A receiver's channel number "X1" between the codes: the S field after it is still S1C.
-    text = obs_text([(0, [("G01", [2.2e7, 7.0, 45.5]), ("G02", [2.3e7, 11.0, 38.5])])],
-                    codes={"G": ["C1C", "X1", "S1C"]})
-    r = q.analyze_cn0(write(tmp_path, "x1.24o", text))
-    assert r.total_observations == 2
-    assert r.min_cn0 == 38.5
-    assert r.max_cn0 == 45.5
-
-
-# --- filters -----------------------------------------------------------------------------------
-
-
-def test_cn0_window_is_inclusive_and_refuses_nan(tmp_path):
-    text = obs_text([(0, [("G01", [0.001, 60.0, 60.001, "nan", -3.0, 25.25])])],
-                    codes={"G": ["S1C", "S1W", "S2W", "S2L", "S5Q", "S7Q"]})
-    r = q.analyze_cn0(write(tmp_path, "window.24o", text))
-    # analyze_cn0 accepts 0.0 to 60.0 dB-Hz, both ends included.
-    assert r.total_observations == 3
-    assert r.min_cn0 == 0.001
-    assert r.max_cn0 == 60.0
-    assert json.loads(r.to_json())["satellite_stats"]["G01"]["observation_count"] == 3
-
-
-def test_elevation_mask_with_navigation_data(tmp_path):
-    # G01 overhead, G02 at 30 degrees, G03 at 8 degrees, G04 without ephemeris (fixed 45).
-    nav = write(tmp_path, "gps.24n", nav_text([
-        ("G01", 0.0), ("G02", central_angle(30.0)), ("G03", -central_angle(8.0)),
-    ]))
-    epochs = [(0, [("G01", [50.0]), ("G02", [40.0]), ("G03", [30.0]), ("G04", [35.0])])]
-    path = write(tmp_path, "mask.24o", obs_text(epochs, position=RECEIVER))
-
-    def ids(mask):
-        return q.analyze_cn0(path, nav, min_elevation=mask).get_satellite_ids()
-
-    assert ids(5.0) == ["G01", "G02", "G03", "G04"]
-    assert ids(10) == ["G01", "G02", "G04"]
-    assert ids(40.0) == ["G01", "G04"]
-    assert ids(50.0) == ["G01"]
-    r = q.analyze_cn0(path, nav)
-    traces = {t["satellite"]: t for t in r.get_skyplot_data()}
-    assert float(traces["G02"]["elevations"]) == pytest.approx(30.0, abs=1e-6)
-    assert float(traces["G02"]["azimuths"]) == pytest.approx(90.0, abs=1e-6)
-    assert float(traces["G03"]["azimuths"]) == pytest.approx(270.0, abs=1e-6)
-    assert traces["G04"]["elevations"] == "45"
-    assert traces["G04"]["azimuths"] == "0"
-
-    # Without a receiver position the orbits cannot place anything: 45 degrees for all.
-    no_position = write(tmp_path, "nopos.24o", obs_text(epochs))
-    assert q.analyze_cn0(no_position, nav, min_elevation=45).total_observations == 4
-    assert q.analyze_cn0(no_position, nav, min_elevation=50).total_observations == 0
-    assert {t["elevations"] for t in q.analyze_cn0(no_position, nav).get_skyplot_data()} == {"45"}
-
-
-# --- files without accepted samples --------------------------------------------------------------
-
-
-NO_SAMPLES = obs_text(
-    [(0, [("G01", [2.2e7, None]), ("E05", [None, 75.0])]), (30, [("G01", [2.2e7, 61.0]), ("J02", [None, 40.0])])],
-    codes={"G": ["C1C", "S1C"], "E": ["C1C", "S1C"], "J": ["C1C", "S1C"]},
-    position=RECEIVER,
-)
-
-
-def check_no_sample_result(r) -> None:
-    assert r.total_epochs == 2
-    assert r.epoch_count == 2
-    assert r.total_satellites == 3
-    assert r.constellations == ["GPS", "Galileo", "QZSS"]
-    assert r.total_observations == 0
-    assert r.mean_cn0 == 0.0
-    assert r.min_cn0 == 0.0
-    assert r.max_cn0 == 0.0
-    assert r.get_satellite_ids() == []
-    assert r.get_timestamps() == []
-    assert r.anomaly_count == 0
-    assert r.quality_grade == "N/A"
-    assert r.summary == "No data"
-    assert r.start_time == "2024-01-07T00:00:00.000Z"
-    assert r.end_time == "2024-01-07T00:00:30.000Z"
-    assert not r.has_visibility_prediction
-    assert r.visibility_prediction_source == "None"
-    assert r.visibility_debug() == {}
+def test_hand_checked_result(write):
+    r = q.analyze_cn0(write("hand.24o", HAND))
+    assert repr(r) == "AnalysisResult(observations=11, satellites=4, epochs=3, mean_cn0=43.0, anomalies=0)"
+    assert (r.filename, r.rinex_version, r.station_name, r.receiver_type, r.interval) == ("hand.24o", "3.04", "HAND", "", 20.0)
+    assert (r.start_time, r.end_time, r.duration_hours) == (stamp(0), stamp(40), pytest.approx(40 / 3600, abs=1e-7))
+    assert (r.total_observations, r.total_satellites, r.total_epochs, r.epoch_count) == (11, 4, 3, 3)
+    assert r.constellations == r.get_systems() == ["GPS", "Galileo"]
+    assert (r.mean_cn0, r.avg_cn0, r.min_cn0, r.max_cn0, r.anomaly_count, r.critical_count) == (43.0, 43.0, 39.0, 48.0, 0, 0)
+    assert (r.skyplot_coverage, r.skyplot_trace_count) == (pytest.approx(100 / 648), 4)
+    means = [(42 + 48 + 39.5 + 39) / 4, (44 + 48 + 39) / 3, (46 + 48 + 40.5 + 39) / 4]
+    assert r.get_timestamps() == [stamp(0), stamp(20), stamp(40)]
+    assert r.get_timeseries_cn0() == r.get_mean_cn0_series() == pytest.approx(means)
+    assert r.get_satellite_count_series() == [4, 3, 4]
+    assert r.get_timeseries_data() == {"hours": pytest.approx([0.0, 20 / 3600, 40 / 3600]),
+                                       "mean_cn0": pytest.approx(means), "satellite_count": [4.0, 3.0, 4.0]}
+    assert r.cn0_std_dev == pytest.approx(statistics.pstdev(means))
+    # Assessment: C/N0 (43 - 30) / 15; one sky cell of 648; no anomaly.
     doc = json.loads(r.to_json())
-    assert doc["quality_score"] == {"overall": 0.0, "cn0_score": 0.0, "coverage_score": 0.0,
-                                    "consistency_score": 0.0, "grade": "N/A", "interpretation": "No data"}
-    assert doc["constellation_stats"] == {}
-    assert doc["visibility"] is None
-    assert doc["spoofing_unexpected_threshold"] == 0.4
-    assert doc["spoofing_min_unexpected_count"] == 8.0
-    assert not r.spoofing_detected and not r.jamming_detected and not r.interference_detected
+    assert doc["quality_score"] == {"overall": pytest.approx(100 / 648 * 0.25 + 13 / 15 * 100 * 0.35 + 100 * 0.4),
+                                    "cn0_score": pytest.approx(13 / 15 * 100), "coverage_score": pytest.approx(100 / 648),
+                                    "consistency_score": 100.0, "grade": "C",
+                                    "interpretation": "Fair GNSS signal quality with some issues"}
+    assert r.summary == "Fair GNSS signal quality with some issues"
+    # Score view: availability 4 of 22 expected, one gap in 2 x 3 steps, deviations below 2 dB,
+    # two constellations.
+    s = r.quality_score
+    assert (s.availability, s.continuity, s.stability, s.diversity, s.cn0_quality) == pytest.approx(
+        (4 / 22 * 100, 5 / 6 * 100, 100.0, 50.0, 13 / 15 * 100))
+    assert s.overall == r.score == pytest.approx(4 / 22 * 25 + 13 / 15 * 30 + 5 / 6 * 20 + 15 + 5)
+    assert (s.rating, s.post_processing_suitable, r.quality_grade) == ("D - Poor", True, "D")
+    assert repr(s) == "QualityScore(overall=67, rating='D - Poor')"
+    assert r.get_constellation_summary("GPS") == {
+        "system": "GPS", "constellation": "GPS", "satellite_count": "2", "satellites_observed": "2",
+        "satellites_expected": "12", "observation_count": "6", "mean_cn0": "46.0", "cn0_mean": "46.0",
+        "min_cn0": "42.0", "max_cn0": "48.0", "std_cn0": "2.31", "cn0_std": "2.31", "availability_ratio": "0.167",
+        "cycle_slips": "0", "data_gaps": "0"}
+    galileo = r.get_constellation_summary(name="Galileo")
+    assert [galileo[k] for k in ("mean_cn0", "min_cn0", "max_cn0", "std_cn0", "availability_ratio",
+                                 "satellites_expected", "data_gaps")] == ["39.4", "39.0", "40.5", "0.58", "0.200", "10", "1"]
+    assert [r.get_constellation_summary(n) for n in ("gps", "G", "GLONASS", "", "GPS ")] == [None] * 5
+    assert r.get_satellite_ids() == [t["satellite"] for t in r.get_skyplot_data()] == ["G01", "G02", "E01", "E02"]
+    assert r.get_skyplot_data()[2] == {"satellite": "E01", "system": "Galileo", "azimuths": "0,0",
+                                       "elevations": "45,45", "cn0_values": "39.5,40.5"}
+    assert doc["satellite_stats"]["G01"] == {"satellite": "G01", "system": "GPS", "observation_count": 3,
+                                             "mean_cn0": 44.0, "min_cn0": 42.0, "max_cn0": 46.0,
+                                             "std_cn0": pytest.approx(statistics.pstdev([42, 44, 46])), "mean_elevation": 45.0}
+    # Without navigation data there is no visibility part and no anomaly.
+    assert (r.has_visibility_prediction, r.visibility_prediction_source, r.visibility_anomaly_count) == (False, "None", 0)
+    assert [r.visibility_mean_predicted, r.visibility_confirmation_rate, r.visibility_mean_missing] == [0.0] * 3
+    assert r.visibility_debug() == {} and r.get_anomalies() == [] and r.get_frequently_missing_satellites() == []
+    assert (r.jamming_detected, r.spoofing_detected, r.interference_detected) == (False, False, False)
+    # The document's text in both layouts.
+    compact, pretty = r.to_json(), r.to_json_pretty()
+    assert compact.startswith('{"file_info":{"filename":"hand.24o","marker_name":"HAND",')
+    assert '"mean_cn0":43.0,"min_cn0":39.0,"max_cn0":48.0,' in compact and '"anomalies":[],' in compact
+    assert compact.endswith('"visibility":null,"spoofing_unexpected_threshold":0.4,"spoofing_min_unexpected_count":8.0}')
+    assert not any(c.isspace() for c in "".join(compact.split('"')[::2]))
+    assert pretty.startswith('{\n  "file_info": {\n    "filename": "hand.24o",\n')
+    assert pretty.endswith('\n  "visibility": null,\n  "spoofing_unexpected_threshold": 0.4,\n'
+                           '  "spoofing_min_unexpected_count": 8.0\n}')
+    assert json.loads(pretty) == doc
     check_document_shape(doc)
-    assert doc["heatmap"] == {"azimuth_bins": [], "elevation_bins": [], "cn0_matrix": [], "count_matrix": []}
-    # The score view of a result without statistics: availability 50, stability 62.5, continuity
-    # 100, diversity from the three observed systems.
-    score = r.quality_score
-    assert (score.availability, score.stability, score.continuity, score.diversity, score.cn0_quality) == (
-        50.0, 62.5, 100.0, 75.0, 0.0)
-    assert score.overall == pytest.approx(50 * 0.25 + 100 * 0.2 + 62.5 * 0.15 + 75 * 0.1)
-    assert score.rating == "F - Very Poor"
-    assert score.post_processing_suitable is False
 
 
-def test_file_without_accepted_samples(tmp_path):
-    path = write(tmp_path, "quiet.24o", NO_SAMPLES)
-    nav = write(tmp_path, "gps.24n", nav_text([("G01", 0.0), ("E05", 10.0), ("J02", 5.0)]))
-    check_no_sample_result(q.analyze_cn0(path))
-    check_no_sample_result(q.analyze_cn0(path, nav))  # no visibility even with navigation data
-    # The spoofing settings are not copied into a result without samples.
-    config = q.AnalysisConfig(spoofing_unexpected_threshold=0.9, spoofing_min_unexpected_count=2.0)
-    check_no_sample_result(q.CN0Analyzer(config).analyze_with_nav(path, nav))
-    r = q.analyze_cn0(path)
-    assert r.filename == "quiet.24o"
-    assert r.rinex_version == "3.04"
+def test_cn0_drop_is_a_critical_anomaly_and_jamming(write):
+    r = q.analyze_cn0(write("drop.24o", DROP))
+    when = stamp(30.0)
+    assert r.get_anomalies() == [{
+        "start_time": when, "end_time": when, "severity": "critical", "anomaly_type": "Multi-system CN0 drop",
+        "description": "22.0 dB-Hz drop affecting 2 satellite(s)", "cn0_drop": "22",
+        "affected_satellites": "G01,E01", "affected_systems": "GPS,Galileo"}]
+    assert (r.get_anomaly_timestamps(), r.get_anomaly_severities(), r.get_anomaly_cn0_drops()) == ([when], ["critical"], [22.0])
+    assert repr(r) == "AnalysisResult(observations=36, satellites=3, epochs=12, mean_cn0=43.7, anomalies=1)"
+    # One critical anomaly in 12 steps (> 5 %) over two constellations: jamming. Interference
+    # needs three anomalies; spoofing a visibility prediction.
+    assert (r.critical_count, r.jamming_detected, r.interference_detected, r.spoofing_detected) == (1, True, False, False)
+    doc = json.loads(r.to_json())
+    check_document_shape(doc)
+    assert doc["anomalies"][0]["cn0_drop"] == 22.0
+    assert (doc["summary"]["critical_count"], doc["summary"]["high_count"], doc["summary"]["low_count"]) == (1, 0, 0)
+    # Thresholds do not reach the one-call analysis, but the configuration's do reach its analyzer.
+    assert q.CN0Analyzer(q.AnalysisConfig(anomaly_sensitivity=0.0, anomaly_threshold_low=30.0,
+                                          anomaly_threshold_high=40.0)).analyze_file(write("d.24o", DROP)).anomaly_count == 0
 
 
-def test_spoofing_settings_are_copied_when_there_are_samples(simple_path):
-    config = q.AnalysisConfig(spoofing_unexpected_threshold=0.9, spoofing_min_unexpected_count=2)
-    doc = json.loads(q.CN0Analyzer(config).analyze_file(simple_path).to_json())
-    assert doc["spoofing_unexpected_threshold"] == 0.9
-    assert doc["spoofing_min_unexpected_count"] == 2.0
-
-
-# --- visibility ----------------------------------------------------------------------------------
-
-
-def test_visibility_with_navigation_data(tmp_path):
-    # GPS-only navigation data: G01, G02, G03 predicted; G02 never seen, G09 seen without an
-    # ephemeris. Galileo, SBAS and IRNSS have no ephemeris at all and are not compared.
-    nav = write(tmp_path, "gps.24n", nav_text([("G01", 0.0), ("G02", 15.0), ("G03", -15.0), ("G04", 180.0)]))
-    sats = [("G01", [45.0]), ("G03", [44.0]), ("G09", [30.0]), ("E05", [40.0]), ("S20", [39.0]), ("I03", [38.0])]
-    path = write(tmp_path, "vis.24o", obs_text([(30.0 * k, sats) for k in range(4)], position=RECEIVER))
-    r = q.analyze_cn0(path, nav, systems=["G", "E", "S", "I"])
-    assert r.has_visibility_prediction
-    assert r.visibility_prediction_source == "BRDC Navigation (4 satellites)"
-    assert r.visibility_mean_predicted == 3.0
-    assert r.visibility_mean_observed == 3.0
-    assert r.visibility_mean_missing == 1.0
-    assert r.visibility_mean_unexpected == 1.0
-    assert r.visibility_confirmation_rate == pytest.approx(200.0 / 3.0)
-    assert r.get_frequently_missing_satellites() == ["G02"]
-    assert r.get_frequently_unexpected_satellites() == ["G09"]
-    assert r.visibility_anomaly_count == 0
-    assert not r.spoofing_detected
+def test_visibility_views(write):
+    r = q.analyze_cn0(write("vis.24o", VISIBLE), write("vis.24n", VISIBLE_NAV))
+    assert (r.has_visibility_prediction, r.visibility_prediction_source) == (True, "BRDC Navigation (5 satellites)")
+    assert (r.visibility_mean_predicted, r.visibility_mean_observed, r.visibility_mean_missing,
+            r.visibility_mean_unexpected, r.visibility_confirmation_rate) == (5.0, 3.25, 1.75, 0.0, pytest.approx(65.0))
+    # Missing in more than a quarter of the four epochs: G02 and G03 (twice each).
+    assert sorted(r.get_frequently_missing_satellites()) == ["G02", "G03"]
+    assert r.get_frequently_unexpected_satellites() == []
+    assert r.visibility_anomaly_count == 1
+    assert r.get_visibility_anomaly_types() == ["missing_satellites"]
+    assert r.get_visibility_anomaly_descriptions() == ["5 satellites missing for 30s - possible jamming or obstruction"]
     debug = r.visibility_debug()
     assert list(debug) == ["GPS", "GLONASS", "Galileo", "BeiDou", "_overall"]
-    assert debug["GPS"] == {"predicted": "3", "observed": "3", "confirmation_rate": "100.0%",
-                            "missing_count": "1", "missing_sats": "G02",
-                            "unexpected_count": "1", "unexpected_sats": "G09"}
-    assert debug["Galileo"] == {"predicted": "0", "observed": "0", "confirmation_rate": "0.0%",
-                                "missing_count": "0", "missing_sats": "",
-                                "unexpected_count": "0", "unexpected_sats": ""}
+    assert debug["GPS"] == {"predicted": "4", "observed": "4", "confirmation_rate": "100.0%", "missing_count": "2",
+                            "missing_sats": "G02, G03", "unexpected_count": "0", "unexpected_sats": ""}
+    assert debug["Galileo"]["predicted"] == "1"
+    assert {k: debug["_overall"][k] for k in ("source", "mean_predicted", "mean_unexpected", "confirmation_rate")} == {
+        "source": "BRDC Navigation (5 satellites)", "mean_predicted": "5.0", "mean_unexpected": "0.0",
+        "confirmation_rate": "65.0%"}
+    doc = json.loads(r.to_json())
+    check_document_shape(doc)
+    assert list(doc["visibility"]["by_system"]) == ["GPS", "GLONASS", "Galileo", "BeiDou"]
+    assert [(a["anomaly_type"], a["duration_seconds"]) for a in doc["visibility"]["anomalies"]] == [("missing_satellites", pytest.approx(30.0, abs=1e-5))]
+
+
+def test_unexpected_satellites_and_constellations_without_ephemerides(write):
+    # GPS-only navigation data: G01, G02, G03 predicted; G02 never seen, G09 seen without an
+    # ephemeris. Galileo, SBAS and IRNSS have no ephemeris at all and are not compared.
+    nav = write("gps.24n", nav_text([("G01", 0.0), ("G02", 15.0), ("G03", -15.0), ("G04", 180.0)]))
+    sats = [("G01", [45.0]), ("G03", [44.0]), ("G09", [30.0]), ("E05", [40.0]), ("S20", [39.0]), ("I03", [38.0])]
+    path = write("vis.24o", obs_text([(30.0 * k, sats) for k in range(4)], position=RECEIVER))
+    r = q.analyze_cn0(path, nav, systems=["G", "E", "S", "I"])
+    assert (r.visibility_mean_predicted, r.visibility_mean_observed, r.visibility_mean_missing,
+            r.visibility_mean_unexpected, r.visibility_confirmation_rate) == (3.0, 3.0, 1.0, 1.0, pytest.approx(200 / 3))
+    assert (r.get_frequently_missing_satellites(), r.get_frequently_unexpected_satellites()) == (["G02"], ["G09"])
+    assert (r.visibility_anomaly_count, r.spoofing_detected) == (0, False)
+    debug = r.visibility_debug()
+    assert debug["GPS"] == {"predicted": "3", "observed": "3", "confirmation_rate": "100.0%", "missing_count": "1",
+                            "missing_sats": "G02", "unexpected_count": "1", "unexpected_sats": "G09"}
+    assert debug["Galileo"] == {"predicted": "0", "observed": "0", "confirmation_rate": "0.0%", "missing_count": "0",
+                                "missing_sats": "", "unexpected_count": "0", "unexpected_sats": ""}
     assert debug["_overall"] == {"source": "BRDC Navigation (4 satellites)", "mean_predicted": "3.0",
                                  "mean_observed": "3.0", "mean_missing": "1.0", "mean_unexpected": "1.0",
                                  "confirmation_rate": "66.7%"}
-    # The constellations without ephemerides keep their C/N0 statistics.
-    for name, count in (("Galileo", 4), ("SBAS", 4)):
-        assert r.get_constellation_summary(name)["observation_count"] == str(count)
-    assert r.get_constellation_summary("GPS")["satellites_expected"] == "3"
-    assert r.get_constellation_summary("Galileo")["satellites_expected"] == "10"
-
-
-def test_visibility_without_receiver_position(tmp_path):
-    nav = write(tmp_path, "gps.24n", nav_text([("G01", 0.0), ("G02", 15.0)]))
-    path = write(tmp_path, "nopos.24o", SIMPLE)
-    r = q.analyze_cn0(path, nav)
-    assert not r.has_visibility_prediction
-    assert r.visibility_prediction_source == ""
-    for value in (r.visibility_mean_predicted, r.visibility_mean_observed, r.visibility_mean_missing,
-                  r.visibility_mean_unexpected, r.visibility_confirmation_rate):
-        assert value == 0.0
-    assert r.get_frequently_missing_satellites() == []
-    assert r.visibility_debug() == {"_overall": {
+    assert [r.get_constellation_summary(n)["observation_count"] for n in ("Galileo", "SBAS", "Unknown")] == ["4"] * 3
+    assert [r.get_constellation_summary(n)["satellites_expected"] for n in ("GPS", "Galileo")] == ["3", "10"]
+    # Without a receiver position the orbits place nothing: no prediction, same assessment.
+    no_position = q.analyze_cn0(write("nopos.24o", obs_text([(30.0 * k, sats) for k in range(4)])), nav)
+    assert (no_position.has_visibility_prediction, no_position.visibility_prediction_source) == (False, "")
+    assert no_position.visibility_debug() == {"_overall": {
         "source": "", "mean_predicted": "0.0", "mean_observed": "0.0", "mean_missing": "0.0",
         "mean_unexpected": "0.0", "confirmation_rate": "0.0%"}}
-    visibility = json.loads(r.to_json())["visibility"]
-    assert visibility == {
+    doc = json.loads(no_position.to_json())
+    assert doc["visibility"] == {
         "has_prediction": False, "prediction_source": "", "confirmation_rate": 0.0, "mean_predicted": 0.0,
         "mean_observed": 0.0, "mean_missing": 0.0, "mean_unexpected": 0.0, "frequently_missing": [],
         "frequently_unexpected": [], "by_system": {}, "anomalies": []}
-    # No prediction, so the quality assessment neither penalises nor warns: the same figures as
-    # without navigation data.
-    without = q.analyze_cn0(path)
-    assert r.summary == without.summary
-    assert json.loads(r.to_json())["quality_score"] == json.loads(without.to_json())["quality_score"]
+    assert doc["quality_score"] == json.loads(q.analyze_cn0(write("nopos.24o", obs_text(
+        [(30.0 * k, sats) for k in range(4)]))).to_json())["quality_score"]
 
 
-# --- entry points agree, same document every time ----------------------------------------------
+def test_elevation_mask_and_look_angles(write):
+    # G01 overhead, G02 at 30 degrees in the east, G03 at 8 in the west, G04 without ephemeris (45).
+    nav = write("gps.24n", nav_text([("G01", 0.0), ("G02", central_angle(30.0)), ("G03", -central_angle(8.0))]))
+    epochs = [(0, [("G01", [50.0]), ("G02", [40.0]), ("G03", [30.0]), ("G04", [35.0])])]
+    path = write("mask.24o", obs_text(epochs, position=RECEIVER))
+    for mask, ids in [(5.0, ["G01", "G02", "G03", "G04"]), (10, ["G01", "G02", "G04"]), (40.0, ["G01", "G04"]),
+                      (50.0, ["G01"])]:
+        assert q.analyze_cn0(path, nav, min_elevation=mask).get_satellite_ids() == ids
+    traces = {t["satellite"]: t for t in q.analyze_cn0(path, nav).get_skyplot_data()}
+    assert [float(traces[s][k]) for s, k in [("G02", "elevations"), ("G02", "azimuths"), ("G03", "azimuths")]] == \
+        pytest.approx([30.0, 90.0, 270.0], abs=1e-6)
+    assert (traces["G04"]["elevations"], traces["G04"]["azimuths"]) == ("45", "0")
+    r = q.analyze_cn0(path, nav)
+    assert (r.position_lat, r.position_lon) == (pytest.approx(0.0, abs=1e-9), pytest.approx(0.0, abs=1e-9))
+    assert json.loads(r.to_json())["file_info"]["position_height"] == pytest.approx(0.0, abs=1e-3)
 
 
-def test_entry_points_agree(tmp_path):
-    path = write(tmp_path, "same.24o", obs_text(
-        [(30.0 * k, [("G01", [45.0 - k]), ("G02", [40.0 + k]), ("E05", [42.0])]) for k in range(12)],
-        position=RECEIVER))
-    nav = write(tmp_path, "same.24n", nav_text([("G01", 0.0), ("G02", 20.0), ("E05", -20.0)]))
-    reference = q.analyze_cn0(path, nav).to_json()
-    from_obs = q.CN0Analyzer.from_obs(q.read_rinex_obs(path))
-    from_obs.set_navigation(q.read_navigation(nav))
-    assert from_obs.analyze().to_json() == reference
-    # The keyword configuration scales its thresholds; with sensitivity 0 it matches.
-    analyzer = q.CN0Analyzer(q.AnalysisConfig(anomaly_sensitivity=0.0))
-    assert analyzer.analyze_with_nav(path, nav).to_json() == reference
+def test_sample_filters_and_file_information(write):
+    simple = write("deep/simple.24o", obs_text([(0, [("G01", [45.0]), ("E05", [40.0]), ("J02", [38.0])]),
+                                                (30, [("G01", [44.0]), ("E05", [41.0])])]))
+    # Without navigation every sample stands at 45 degrees; QZSS is not selected by default.
+    for kwargs, ids in [({}, ["G01", "E05"]), ({"min_elevation": 45}, ["G01", "E05"]), ({"min_elevation": 46}, []),
+                        ({"min_elevation": True}, ["G01", "E05"]), ({"systems": ["Galileo"]}, ["G01"]),
+                        ({"systems": ["E", "", "J"]}, ["E05", "J02"]), ({"systems": ("E",)}, ["E05"]),
+                        ({"systems": ["e"]}, []), ({"systems": []}, [])]:
+        r = q.analyze_cn0(simple, **kwargs)
+        assert (r.get_satellite_ids(), r.total_observations, r.total_satellites) == (ids, 2 * len(ids) - ("J02" in ids), 3)
+    assert q.analyze_cn0(obs_path=simple, nav_path=None, min_elevation=5.0, systems=None).to_json() == q.analyze_cn0(simple).to_json()
+    # The window 0 to 60 dB-Hz takes both ends and refuses NaN and negative values.
+    window = q.analyze_cn0(write("w.24o", obs_text([(0, [("G01", [0.001, 60.0, 60.001, "nan", -3.0, 25.25])])],
+                                                  codes={"G": ["S1C", "S1W", "S2W", "S2L", "S5Q", "S7Q"]})))
+    assert (window.total_observations, window.min_cn0, window.max_cn0) == (3, 0.001, 60.0)
+    # A receiver's channel number "X1" between the codes keeps the S field aligned.
+    x1 = q.analyze_cn0(write("x1.24o", obs_text([(0, [("G01", [2.2e7, 7.0, 45.5]), ("G02", [2.3e7, 11.0, 38.5])])],
+                                                codes={"G": ["C1C", "X1", "S1C"]})))
+    assert (x1.total_observations, x1.min_cn0, x1.max_cn0) == (2, 38.5, 45.5)
+    header = (header_line("SITE", "MARKER NAME") + header_line("4711".ljust(20) + "SEPT POLARX5".ljust(20) + "5.3.2", "REC # / TYPE")
+              + header_line("0815".ljust(20) + "TRM59800.00     SCIS", "ANT # / TYPE"))
+    info = q.analyze_cn0(write("x/site.24o", obs_text([(3600, [("G01", [45.0])]), (0, [("G01", [44.0])])],
+                                                      header=header, version="3.02")))
+    assert (info.filename, info.station_name, info.receiver_type, info.antenna_type, info.rinex_version) == (
+        "site.24o", "SITE", "SEPT POLARX5", "TRM59800.00     SCIS", "3.02")
+    # The last epoch earlier than the first: a negative duration.
+    assert (info.start_time, info.end_time, info.duration_hours) == (stamp(3600), stamp(0), pytest.approx(-1.0, abs=1e-7))
+    v2 = q.analyze_cn0(write("c.24o", rinex2_text([(0, [("G01", [45.0]), ("R05", [40.0])])], ["S1"])))
+    assert (v2.rinex_version, v2.mean_cn0, v2.constellations) == ("2.11", 42.5, ["GPS", "GLONASS"])
+
+
+def test_file_without_accepted_samples(write):
+    text = obs_text([(0, [("G01", [2.2e7, None]), ("E05", [None, 75.0])]), (30, [("G01", [2.2e7, 61.0]), ("J02", [None, 40.0])])],
+                    codes={"G": ["C1C", "S1C"], "E": ["C1C", "S1C"], "J": ["C1C", "S1C"]}, position=RECEIVER)
+    path, nav = write("quiet.24o", text), write("gps.24n", nav_text([("G01", 0.0), ("E05", 10.0)]))
+    config = q.AnalysisConfig(spoofing_unexpected_threshold=0.9, spoofing_min_unexpected_count=2.0)
+    for r in (q.analyze_cn0(path), q.analyze_cn0(path, nav), q.CN0Analyzer(config).analyze_with_nav(path, nav)):
+        assert (r.total_epochs, r.total_satellites, r.total_observations) == (2, 3, 0)
+        assert r.constellations == ["GPS", "Galileo", "QZSS"]
+        assert (r.mean_cn0, r.min_cn0, r.max_cn0, r.quality_grade, r.summary) == (0.0, 0.0, 0.0, "N/A", "No data")
+        assert (r.start_time, r.end_time, r.has_visibility_prediction, r.visibility_prediction_source) == (
+            stamp(0), stamp(30), False, "None")
+        assert r.get_timestamps() == [] and r.visibility_debug() == {}
+        doc = json.loads(r.to_json())
+        check_document_shape(doc)
+        assert doc["quality_score"] == {"overall": 0.0, "cn0_score": 0.0, "coverage_score": 0.0,
+                                        "consistency_score": 0.0, "grade": "N/A", "interpretation": "No data"}
+        assert (doc["constellation_stats"], doc["visibility"]) == ({}, None)
+        # The spoofing settings are copied only into results with samples.
+        assert (doc["spoofing_unexpected_threshold"], doc["spoofing_min_unexpected_count"]) == (0.4, 8.0)
+        assert doc["heatmap"] == {"azimuth_bins": [], "elevation_bins": [], "cn0_matrix": [], "count_matrix": []}
+        s = r.quality_score
+        assert (s.availability, s.stability, s.continuity, s.diversity, s.cn0_quality) == (50.0, 62.5, 100.0, 75.0, 0.0)
+        assert (s.overall, s.rating, s.post_processing_suitable) == (pytest.approx(50 * 0.25 + 20 + 62.5 * 0.15 + 7.5),
+                                                                     "F - Very Poor", False)
+    doc = json.loads(q.CN0Analyzer(config).analyze_file(write("hand.24o", HAND)).to_json())
+    assert (doc["spoofing_unexpected_threshold"], doc["spoofing_min_unexpected_count"]) == (0.9, 2.0)
+
+
+# --- AnalysisConfig ----------------------------------------------------------------------------
+
+
+def test_config_defaults_and_positions():
+    c = q.AnalysisConfig()
+    assert [c.min_elevation, c.min_cn0, c.max_cn0, c.time_bin_seconds, c.systems, c.anomaly_threshold_critical,
+            c.detect_anomalies, c.anomaly_sensitivity, c.interference_threshold_db, c.verbose, c.nav_file,
+            c.spoofing_unexpected_threshold, c.spoofing_min_unexpected_count] == [
+        5.0, 0.0, 60.0, 60, None, 10.0, True, 0.5, 6.0, False, None, 0.4, 8.0]
+    c = q.AnalysisConfig(1, 2.0, 3.0, 4, 5, ("R",), 6.0, 7.0, 8.0, False, 0.0, 9.0, True, "n.rnx", 0.25, 3)
+    assert [c.min_elevation, c.min_cn0, c.max_cn0, c.time_bin_seconds, c.systems, c.anomaly_threshold_low,
+            c.anomaly_threshold_high, c.anomaly_threshold_critical, c.detect_anomalies, c.anomaly_sensitivity,
+            c.interference_threshold_db, c.verbose, c.nav_file, c.spoofing_unexpected_threshold,
+            c.spoofing_min_unexpected_count] == [1.0, 2.0, 3.0, 4, ["R"], 6.0, 7.0, 8.0, False, 0.0, 9.0, True, "n.rnx", 0.25, 3.0]
+    assert type(c.min_elevation) is float and type(c.time_bin_seconds) is int
+    given = ["GPS", "", "e"]
+    c = q.AnalysisConfig(systems=given)
+    given.append("C")
+    c.systems.clear()
+    assert c.systems == ["GPS", "", "e"]
+
+
+@pytest.mark.parametrize("kwargs, low, high, critical", [
+    ({}, 2.25, 4.5, 10.0),  # low and high scaled by 1 - 0.5 * sensitivity, critical never
+    ({"anomaly_sensitivity": 0.0}, 3.0, 6.0, 10.0),
+    ({"anomaly_sensitivity": 1.0, "anomaly_threshold_low": 4.0, "anomaly_threshold_critical": 12.0}, 2.0, 3.0, 12.0),
+    ({"anomaly_sensitivity": 4.0, "anomaly_threshold_high": 8.0}, -3.0, -8.0, 10.0),  # no range is enforced
+    ({"anomaly_threshold_low": 8.0, "anomaly_threshold_high": 12.0}, 6.0, 9.0, 10.0),
+])
+def test_threshold_scaling(kwargs, low, high, critical):
+    c = q.AnalysisConfig(**kwargs)
+    assert (c.anomaly_threshold_low, c.anomaly_threshold_high, c.anomaly_threshold_critical) == (low, high, critical)
+
+
+@pytest.mark.parametrize("kwargs, expected", [
+    ({}, 60), ({"time_bin": 30}, 30), ({"time_bin_seconds": 120, "time_bin": 30}, 120),
+    ({"time_bin_seconds": None, "time_bin": 30}, 30), ({"time_bin_seconds": 0, "time_bin": 30}, 0),
+    ({"time_bin": 4294967295}, 4294967295), ({"time_bin_seconds": type("I", (), {"__index__": lambda s: 7})()}, 7),
+    ({"time_bin": -1}, "out of range integral type conversion attempted"), ({"time_bin_seconds": 2**32}, "out of range"),
+    ({"time_bin_seconds": 2**63 - 1}, "out of range"), ({"time_bin": -(2**63)}, "out of range"),
+    ({"time_bin_seconds": 2**70}, "too large"), ({"time_bin_seconds": 120, "time_bin": -1}, "out of range"),
+])
+def test_time_bin_rule(kwargs, expected):
+    if isinstance(expected, str):
+        with pytest.raises(OverflowError, match=expected):
+            q.AnalysisConfig(**kwargs)
+    else:
+        assert q.AnalysisConfig(**kwargs).time_bin_seconds == expected
+
+
+# --- CN0Analyzer -------------------------------------------------------------------------------
+
+
+def test_entry_points_agree_and_navigation_is_replaced(write):
+    path = write("same.24o", obs_text([(30.0 * k, [("G01", [45.0 - k]), ("G02", [40.0 + k]), ("E05", [42.0])])
+                                       for k in range(12)], position=RECEIVER))
+    nav = write("a.24n", nav_text([("G01", 0.0), ("G02", 20.0), ("E05", -20.0)]))
+    other = write("b.24n", nav_text([("G01", 60.0), ("G07", 0.0)]))
+    reference, plain = q.analyze_cn0(path, nav).to_json(), q.analyze_cn0(path).to_json()
+    with_other = q.analyze_cn0(path, other).to_json()
+    assert len({reference, plain, with_other}) == 3
+    # from_obs keeps the unscaled thresholds: it matches a configuration of sensitivity 0.
+    an = q.CN0Analyzer.from_obs(q.read_rinex_obs(path))
+    assert an.analyze().to_json() == plain
+    assert an.set_navigation(q.read_navigation(nav)) is None
+    assert an.analyze().to_json() == reference
+    an.set_navigation(nav_data=q.read_navigation(other))
+    assert an.analyze().to_json() == with_other
+    assert q.CN0Analyzer.from_obs(q.read_rinex_obs_bytes(open(path, "rb").read(), "y.24o"), 5.0, 60, None).analyze().filename == "y.24o"
+    exact = q.AnalysisConfig(anomaly_sensitivity=0.0)
+    assert q.CN0Analyzer(exact).analyze_with_nav(path, nav).to_json() == reference
     assert q.CN0Analyzer(q.AnalysisConfig(anomaly_sensitivity=0.0, nav_file=nav)).analyze_file(path).to_json() == reference
+    # analyze_with_nav ignores the configured file; file analyses ignore the analyzer's own data.
+    assert q.CN0Analyzer(q.AnalysisConfig(anomaly_sensitivity=0.0, nav_file="/nonexistent.nav")).analyze_with_nav(
+        path, nav).to_json() == reference
+    assert an.analyze_file(path).to_json() == plain and an.analyze().to_json() == with_other
+    # Settings the analysis does not read change nothing.
+    for settings in ({"detect_anomalies": False}, {"verbose": True}, {"interference_threshold_db": 1.0}, {"time_bin": 1}):
+        assert q.CN0Analyzer(q.AnalysisConfig(anomaly_sensitivity=0.0, **settings)).analyze_with_nav(path, nav).to_json() == reference
+    assert q.CN0Analyzer(q.AnalysisConfig(systems=["E"])).analyze_file(path).get_satellite_ids() == ["E05"]
+    assert q.CN0Analyzer.from_obs(q.read_rinex_obs(path), systems=["GPS", ""]).analyze().get_satellite_ids() == ["G01", "G02"]
+    # from_obs settings hold for file analyses too.
+    assert q.CN0Analyzer.from_obs(q.read_rinex_obs(path), min_elevation=50.0).analyze_file(path).total_observations == 0
 
 
-def test_same_input_gives_byte_identical_documents(tmp_path):
-    epochs = [(30.0 * k, [("G05", [45.0, 40.0 - k]), ("E11", [41.0]), ("G01", [39.0, 30.0]), ("C07", [36.0]),
-                          ("R03", [37.0 + k]), ("J02", [44.0])]) for k in range(6)]
-    path = write(tmp_path, "det.24o", obs_text(epochs, codes={"G": ["S1C", "S2W"]}, position=RECEIVER))
-    nav = write(tmp_path, "det.24n", nav_text([("G05", 10.0), ("G01", -30.0), ("E11", 40.0), ("G07", 5.0)]))
-    first = q.analyze_cn0(path, nav)
-    second = q.analyze_cn0(path, nav)
-    assert first.to_json() == second.to_json()
-    assert first.to_json_pretty() == second.to_json_pretty()
-    # Entries in order of first appearance.
-    assert first.get_satellite_ids() == ["G05", "E11", "G01", "C07", "R03"]
-    assert list(json.loads(first.to_json())["constellation_stats"]) == ["GPS", "Galileo", "BeiDou", "GLONASS", "QZSS"]
+def test_failures_and_their_order(write, tmp_path):
+    good = write("good.24o", HAND)
+    bad_obs = write("bad.24o", "     3.04".ljust(60) + "RINEX VERSION / TYPE\n")
+    bad_nav = write("bad.24n", "G01 2024 01 07 00 00 00\n")
+    missing, missing_nav, a_dir = str(tmp_path / "missing.24o"), str(tmp_path / "missing.24n"), str(tmp_path)
+    an = q.CN0Analyzer(q.AnalysisConfig())
+    enoent = "No such file or directory (os error 2)"
+    for call, kind, message in [
+        (lambda: q.analyze_cn0(missing, a_dir), OSError, "Cannot read obs file: " + enoent),
+        (lambda: q.analyze_cn0(good, missing_nav), OSError, "Cannot read nav file: " + enoent),
+        (lambda: q.analyze_cn0(a_dir), OSError, "Cannot read obs file: Is a directory (os error 21)"),
+        (lambda: q.analyze_cn0(bad_obs, missing_nav), ValueError, "No END OF HEADER found"),
+        (lambda: q.analyze_cn0(good, bad_nav), ValueError, "No END OF HEADER found"),
+        (lambda: an.analyze_with_nav(missing, a_dir), OSError, enoent),
+        (lambda: an.analyze_with_nav(missing, bad_nav), OSError, enoent),
+        (lambda: q.CN0Analyzer(q.AnalysisConfig(nav_file=a_dir)).analyze_file(missing), OSError, enoent),
+        (lambda: an.analyze_with_nav(bad_obs, a_dir), ValueError, "No END OF HEADER found"),
+        (lambda: q.CN0Analyzer(q.AnalysisConfig(nav_file=missing_nav)).analyze_file(bad_obs), ValueError, "No END OF HEADER found"),
+        (lambda: an.analyze_with_nav(good, missing_nav), OSError, enoent),
+        (lambda: q.CN0Analyzer(q.AnalysisConfig(nav_file=missing_nav)).analyze_file(good), OSError, enoent),
+        (lambda: an.analyze_with_nav(good, a_dir), OSError, "Is a directory (os error 21)"),
+        (lambda: q.CN0Analyzer(q.AnalysisConfig(nav_file=bad_nav)).analyze_file(good), ValueError, "No END OF HEADER found"),
+    ]:
+        with pytest.raises(kind) as e:
+            call()
+        assert str(e.value) == message
+    # A failed analysis leaves the analyzer usable.
+    assert an.analyze_with_nav(good, write("n.24n", nav_text([]))).total_observations == 11

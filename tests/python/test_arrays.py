@@ -64,11 +64,12 @@ def test_rinex2_codes_are_named_as_read_and_selected_as_written(write, meas, cod
 
 
 def test_epoch_times_as_written(write):
-    dates = ["2024 01 07 00 00  0.9810000", "2023 12 31 23 59 60.0000000", "2023 13 01 00 00  0.0000000",
-             "2300 01 01 00 00  0.0000000"]
+    dates = ["2024 01 07 00 00  0.0157000", "2023 12 31 23 59 60.0000000", "2023 13 01 00 00  0.0000000",
+             "2300 01 01 00 00  0.0000000", "2024 01 07 00 00 1e30", "2024 01 07 00 00 nan"]
     text = obs_text([]) + "".join(f"> {d}  0  1\n" + sat_line("G01", [40.0]) for d in dates)
     times = q.read_rinex_obs(write("c.obs", text)).to_xarray().time.values
-    expected = ["2024-01-07T00:00:00.981", "2024-01-01", "2024-01-01", "NaT"]  # outside datetime64[ns]: NaT
+    # Nanoseconds rounded to the nearest; outside datetime64[ns] or not a number: NaT.
+    expected = ["2024-01-07T00:00:00.0157", "2024-01-01", "2024-01-01", "NaT", "NaT", "NaT"]
     np.testing.assert_array_equal(times, np.array(expected, dtype="datetime64[ns]"))
 
 

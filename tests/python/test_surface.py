@@ -1,0 +1,223 @@
+"""The Python surface of the module as one table: every name with its kind, text signature and
+docstring; then the class-level facts (module, exact member sets, read-only attributes, no
+constructor) and the texts of argument-binding and conversion errors."""
+
+from __future__ import annotations
+
+import pathlib
+import types
+
+import pytest
+
+import quorsin_cn0 as q
+
+ALL = ("VERSION __version__ RinexObsData NavigationData AnalysisConfig CN0Analyzer AnalysisResult QualityScore "
+       "read_rinex_obs read_rinex_obs_bytes parse_rinex read_navigation read_navigation_bytes analyze_cn0 version "
+       "download_tle parse_tle_content").split()
+CONFIG_SIGNATURE = (
+    "(min_elevation=5.0, min_cn0=0.0, max_cn0=60.0, time_bin_seconds=None, time_bin=None, systems=None, "
+    "anomaly_threshold_low=3.0, anomaly_threshold_high=6.0, anomaly_threshold_critical=10.0, detect_anomalies=True, "
+    "anomaly_sensitivity=0.5, interference_threshold_db=6.0, verbose=False, nav_file=None, "
+    "spoofing_unexpected_threshold=0.40, spoofing_min_unexpected_count=8.0)")
+S = "($self)"
+# name -> (kind, text signature, docstring); kind: fn, class, method, static or attr (attr: type of its value on a
+# result, or None where no docstring is fixed).
+SURFACE = {
+    "read_rinex_obs": ("fn", "(path)", "Read RINEX observation file from path"),
+    "read_rinex_obs_bytes": ("fn", "(data, filename)", "Read RINEX observation file from bytes"),
+    "parse_rinex": ("fn", "(data, filename)", "Alias for read_rinex_obs_bytes - parse RINEX from bytes"),
+    "read_navigation": ("fn", "(path)", "Read navigation file from path"),
+    "read_navigation_bytes": ("fn", "(data)", "Read navigation file from bytes"),
+    "analyze_cn0": ("fn", "(obs_path, nav_path=None, min_elevation=5.0, systems=None)", "Quick analysis function"),
+    "version": ("fn", "()", "Get library version"),
+    "download_tle": ("fn", "()", "Download GNSS TLE from CelesTrak"),
+    "parse_tle_content": ("fn", "(content)", "Parse TLE content and return satellite count"),
+    "RinexObsData": ("class", None, "Python wrapper for RinexObsData"),
+    "NavigationData": ("class", None, "Python wrapper for NavigationData"),
+    "AnalysisConfig": ("class", CONFIG_SIGNATURE, "Python wrapper for AnalysisConfig"),
+    "CN0Analyzer": ("class", "(config)", "Python wrapper for CN0Analyzer - supports both config-based and direct API"),
+    "AnalysisResult": ("class", None, "Python wrapper for AnalysisResult"),
+    "QualityScore": ("class", None, "Python wrapper for QualityScore with notebook-compatible attributes"),
+    "CN0Analyzer.from_obs": ("static", "(obs_data, min_elevation=5.0, time_bin_seconds=60, systems=None)",
+                             "Alternative constructor from observation data (legacy API)"),
+    "CN0Analyzer.set_navigation": ("method", "($self, nav_data)",
+                                   "Set navigation data for satellite position computation (old API)"),
+    "CN0Analyzer.analyze": ("method", S, "Run CN0 analysis (old API - requires obs_data set via from_obs)"),
+    "CN0Analyzer.analyze_file": ("method", "($self, obs_path)", "Analyze RINEX observation file from path (new API)"),
+    "CN0Analyzer.analyze_with_nav": ("method", "($self, obs_path, nav_path)",
+                                     "Analyze with separate navigation file (new API)"),
+    "RinexObsData.satellites_by_system": ("method", S, "Get satellites grouped by constellation system\n"
+                                          "Returns dict like {'G': ['G01', 'G02', ...], 'R': ['R01', ...], ...}"),
+    "RinexObsData.obs_types_by_system": ("method", S, "Get observation types by constellation system\nReturns dict "
+                                         "like {'G': ['C1C', 'L1C', 'S1C', ...], 'C': ['C1I', 'L1I', 'S1I', ...], ...}"),
+    "RinexObsData.snr_availability": ("method", S, "Check if S (SNR) observations exist for each system"),
+    "RinexObsData.debug_info": ("method", S, "Get detailed debug info about parsing"),
+    "RinexObsData.snr_stats_by_satellite": ("method", S, "Get SNR statistics per satellite\n"
+                                            "Returns HashMap with satellite ID as key, stats dict as value"),
+    "NavigationData.has_data": ("method", S, "Check if navigation data is available"),
+    **{f"RinexObsData.{n}": ("attr", None, d) for n, d in [
+        ("version", "Get RINEX version"), ("marker_name", "Get marker name"), ("receiver_type", "Get receiver type"),
+        ("interval", "Get interval"), ("num_epochs", "Get number of epochs"),
+        ("num_satellites", "Get number of satellites")]},
+    **{f"NavigationData.{n}": ("attr", None, d) for n, d in [
+        ("satellite_count", "Get satellite count"), ("gps_count", "Get GPS satellite count"),
+        ("glonass_count", "Get GLONASS satellite count"), ("galileo_count", "Get Galileo satellite count"),
+        ("beidou_count", "Get BeiDou satellite count")]},
+    **{f"AnalysisConfig.{n}": ("attr", None, None) for n in (
+        "min_elevation min_cn0 max_cn0 time_bin_seconds systems anomaly_threshold_low anomaly_threshold_high "
+        "anomaly_threshold_critical detect_anomalies anomaly_sensitivity interference_threshold_db verbose nav_file "
+        "spoofing_unexpected_threshold spoofing_min_unexpected_count").split()},
+    **{f"QualityScore.{n}": ("attr", None, None) for n in
+       "overall rating cn0_quality availability continuity stability diversity post_processing_suitable".split()},
+    **{f"AnalysisResult.{n}": ("method", S, d) for n, d in [
+        ("to_json", "Convert to JSON string"), ("to_json_pretty", "Convert to pretty JSON string"),
+        ("get_anomalies", "Get anomalies list"), ("get_systems", "Get systems observed"),
+        ("get_timeseries_data", "Get timeseries data as dict"), ("get_timestamps", "Get timeseries timestamps"),
+        ("get_timeseries_cn0", "Get timeseries mean CN0 values"),
+        ("get_mean_cn0_series", "Get timeseries mean CN0 values"),
+        ("get_satellite_count_series", "Get timeseries satellite counts"), ("get_satellite_ids", "Get satellite IDs"),
+        ("get_anomaly_timestamps", "Get anomaly timestamps"), ("get_anomaly_severities", "Get anomaly severities"),
+        ("get_anomaly_cn0_drops", "Get anomaly CN0 drops"),
+        ("get_skyplot_data", "Get skyplot data as list of trace dicts"),
+        ("get_frequently_missing_satellites", "Get frequently missing satellites (possible obstructions)"),
+        ("get_frequently_unexpected_satellites", "Get frequently unexpected satellites (possible spoofing)"),
+        ("get_visibility_anomaly_types", "Get visibility anomaly types"),
+        ("get_visibility_anomaly_descriptions", "Get visibility anomaly descriptions"),
+        ("visibility_debug", "Get detailed visibility debug info per system")]},
+    "AnalysisResult.get_constellation_summary": ("method", "($self, name)", "Get constellation summary by name"),
+    **{f"AnalysisResult.{n}": ("attr", None, d) for n, d in [
+        ("filename", "Get filename"), ("rinex_version", "Get RINEX version (placeholder)"),
+        ("station_name", "Get station name (marker name)"), ("receiver_type", "Get receiver type"),
+        ("antenna_type", "Get antenna type"), ("start_time", "Get start time"), ("end_time", "Get end time"),
+        ("duration_hours", "Get duration in hours"), ("interval", "Get observation interval"),
+        ("total_observations", "Get total observations"), ("total_satellites", "Get total satellites"),
+        ("total_epochs", "Get total epochs (alias: epoch_count)"),
+        ("epoch_count", "Get epoch count (alias for total_epochs)"), ("constellations", "Get constellations observed"),
+        ("mean_cn0", "Get mean CN0 (alias: avg_cn0)"), ("avg_cn0", "Get average CN0 (alias for mean_cn0)"),
+        ("min_cn0", "Get min CN0"), ("max_cn0", "Get max CN0"),
+        ("cn0_std_dev", "Get CN0 standard deviation (computed from timeseries)"),
+        ("anomaly_count", "Get anomaly count"), ("critical_count", "Get critical anomaly count"),
+        ("jamming_detected", "Check if jamming detected\nReal jamming causes: severe CN0 drops (>10dB) across "
+         "MULTIPLE satellites simultaneously\nAND low average CN0 (<35 dB-Hz) or high percentage of critical anomalies"),
+        ("spoofing_detected", "Check if spoofing detected\nReal spoofing indicators:\n1. Many unexpected satellites "
+         "(>40% not in ephemeris) with GOOD signals\n2. Satellites appearing with impossible geometry (wrong "
+         "hemisphere, etc.)\nNote: Low CN0 std deviation is NOT a spoofing indicator - it's actually good data!"),
+        ("interference_detected", "Check if interference detected\n"
+         "Requires meaningful anomaly count - not just isolated events"),
+        ("quality_score", "Get quality score object with all metrics"),
+        ("score", "Get quality score value (alias for overall)"), ("quality_grade", "Get quality grade"),
+        ("summary", "Get summary interpretation"), ("skyplot_coverage", "Get skyplot coverage percent"),
+        ("skyplot_trace_count", "Get number of skyplot traces"),
+        ("has_visibility_prediction", "Check if visibility prediction is available"),
+        ("visibility_prediction_source", "Get visibility prediction source"),
+        ("visibility_confirmation_rate", "Get visibility confirmation rate"),
+        ("visibility_mean_predicted", "Get mean predicted satellites"),
+        ("visibility_mean_observed", "Get mean observed satellites"),
+        ("visibility_mean_missing", "Get mean missing satellites per epoch"),
+        ("visibility_mean_unexpected", "Get mean unexpected satellites per epoch (seen but not predicted)"),
+        ("visibility_anomaly_count", "Get visibility anomaly count"),
+        ("position_lat", "Get receiver latitude"), ("position_lon", "Get receiver longitude")]},
+}
+CLASSES = [n for n, e in SURFACE.items() if e[0] == "class"]
+
+
+@pytest.mark.parametrize("name", SURFACE)
+def test_surface_entry(name):
+    kind, signature, doc = SURFACE[name]
+    owner, _, member = name.rpartition(".")
+    obj = getattr(getattr(q, owner) if owner else q, member)
+    raw = vars(getattr(q, owner))[member] if owner else obj
+    expected_type = {"fn": types.BuiltinFunctionType, "class": type, "static": staticmethod,
+                     "method": types.MethodDescriptorType, "attr": types.GetSetDescriptorType}[kind]
+    assert isinstance(raw, expected_type)
+    if kind != "attr":
+        assert obj.__text_signature__ == signature
+    if doc is not None:
+        assert (raw if kind == "attr" else obj).__doc__ == doc
+    if kind == "class":
+        assert (obj.__name__, obj.__module__) == (member, "builtins")
+        assert ("__repr__" in vars(obj)) == (member not in ("AnalysisConfig", "CN0Analyzer"))
+
+
+def test_module_names_and_member_sets():
+    assert q.__all__ == ALL
+    assert q.VERSION == q.__version__ == q.version() == "0.4.2"
+    assert {n for n in ALL if isinstance(getattr(q, n), (type, types.BuiltinFunctionType))} == \
+        {n for n in SURFACE if "." not in n}
+    for cls in CLASSES:
+        own = {n for n in vars(getattr(q, cls)) if not (n.startswith("__") and n.endswith("__"))}
+        assert own == {n.split(".")[1] for n in SURFACE if n.startswith(cls + ".")}, cls
+
+
+@pytest.mark.parametrize("cls", ["RinexObsData", "NavigationData", "AnalysisResult", "QualityScore"])
+def test_results_are_not_constructible(cls):
+    for args in [(), (1,), ("x", 2)]:
+        with pytest.raises(TypeError, match=f"^No constructor defined for {cls}$"):
+            getattr(q, cls)(*args)
+
+
+def test_attributes_are_read_only(write):
+    path = write("a.24o", "     3.04".ljust(60) + "RINEX VERSION / TYPE\n" + "".ljust(60) + "END OF HEADER\n")
+    result = q.analyze_cn0(path)
+    objects = {"RinexObsData": q.read_rinex_obs(path), "NavigationData": q.read_navigation(path),
+               "AnalysisConfig": q.AnalysisConfig(), "AnalysisResult": result, "QualityScore": result.quality_score,
+               "CN0Analyzer": q.CN0Analyzer(q.AnalysisConfig())}
+    for name, (kind, _, _) in SURFACE.items():
+        owner, _, member = name.partition(".")
+        if kind in ("attr", "method"):
+            with pytest.raises(AttributeError):
+                setattr(objects[owner], member, getattr(objects[owner], member))
+    for obj in objects.values():
+        with pytest.raises(AttributeError):
+            obj.something_new = 1
+
+
+DATA = b"x"
+# Binding follows Python's rules with Python's texts; a conversion failure names its parameter.
+BINDING_ERRORS = [
+    (lambda: q.read_rinex_obs(), "read_rinex_obs() missing 1 required positional argument: 'path'"),
+    (lambda: q.read_rinex_obs("a", "b"), "read_rinex_obs() takes 1 positional argument but 2 were given"),
+    (lambda: q.read_rinex_obs("a", path="a"), "read_rinex_obs() got multiple values for argument 'path'"),
+    (lambda: q.read_rinex_obs(mode="r"), "read_rinex_obs() got an unexpected keyword argument 'mode'"),
+    (lambda: q.parse_rinex(DATA), "parse_rinex() missing 1 required positional argument: 'filename'"),
+    (lambda: q.read_rinex_obs_bytes(DATA, "f", data=DATA), "read_rinex_obs_bytes() got multiple values for argument 'data'"),
+    (lambda: q.version(1), "version() takes 0 positional arguments but 1 was given"),
+    (lambda: q.version(x=1), "version() got an unexpected keyword argument 'x'"),
+    (lambda: q.AnalysisConfig(*range(17)), "AnalysisConfig() takes from 0 to 16 positional arguments but 17 were given"),
+    (lambda: q.CN0Analyzer(), "CN0Analyzer() missing 1 required positional argument: 'config'"),
+    (lambda: q.read_rinex_obs(b"x"), "argument 'path': 'bytes' object cannot be converted to 'str'"),
+    (lambda: q.read_rinex_obs(pathlib.Path("x")), "argument 'path': 'PosixPath' object cannot be converted to 'str'"),
+    (lambda: q.read_rinex_obs_bytes("x", "f"), "argument 'data': 'str' object cannot be converted to 'bytes'"),
+    (lambda: q.parse_rinex(bytearray(b"x"), "f"), "argument 'data': 'bytearray' object cannot be converted to 'bytes'"),
+    (lambda: q.read_rinex_obs_bytes(DATA, 1), "argument 'filename': 'int' object cannot be converted to 'str'"),
+    (lambda: q.read_navigation_bytes("x"), "argument 'data': 'str' object cannot be converted to 'bytes'"),
+    (lambda: q.parse_tle_content(b"x"), "argument 'content': 'bytes' object cannot be converted to 'str'"),
+    (lambda: q.analyze_cn0("x", 5), "argument 'nav_path': 'int' object cannot be converted to 'str'"),
+    (lambda: q.analyze_cn0("x", min_elevation="10"), "argument 'min_elevation': must be real number, not str"),
+    (lambda: q.AnalysisConfig(systems="G"), "argument 'systems': Can't extract `str` to `Vec`"),
+    (lambda: q.AnalysisConfig(systems=["G", 1]), "argument 'systems': 'int' object cannot be converted to 'str'"),
+    (lambda: q.AnalysisConfig(verbose=1), "argument 'verbose': 'int' object cannot be converted to 'bool'"),
+    (lambda: q.AnalysisConfig(detect_anomalies=None),
+     "argument 'detect_anomalies': 'NoneType' object cannot be converted to 'bool'"),
+    (lambda: q.AnalysisConfig(time_bin=1.5), "argument 'time_bin': 'float' object cannot be interpreted as an integer"),
+    (lambda: q.AnalysisConfig(max_cn0="7"), "argument 'max_cn0': must be real number, not str"),
+    (lambda: q.AnalysisConfig(nav_file=b"x"), "argument 'nav_file': 'bytes' object cannot be converted to 'str'"),
+    (lambda: q.CN0Analyzer(None), "argument 'config': 'NoneType' object cannot be converted to 'AnalysisConfig'"),
+    (lambda: q.CN0Analyzer.from_obs(None), "argument 'obs_data': 'NoneType' object cannot be converted to 'RinexObsData'"),
+    (lambda: q.CN0Analyzer(q.AnalysisConfig()).set_navigation(None),
+     "argument 'nav_data': 'NoneType' object cannot be converted to 'NavigationData'"),
+    (lambda: q.CN0Analyzer(q.AnalysisConfig()).analyze_with_nav("x", b"n"),
+     "argument 'nav_path': 'bytes' object cannot be converted to 'str'"),
+    (lambda: q.CN0Analyzer(q.AnalysisConfig()).analyze(), None),
+]
+
+
+@pytest.mark.parametrize("call, message", BINDING_ERRORS)
+def test_binding_error_texts(call, message):
+    if message is None:  # not a binding error: analyze() without observation data
+        with pytest.raises(ValueError, match=r"^No observation data\. Use analyze_file\(\) or CN0Analyzer\.from_obs\(\)$"):
+            call()
+        return
+    with pytest.raises(TypeError) as e:
+        call()
+    assert str(e.value) == message
