@@ -266,11 +266,11 @@ std::vector<Span> scan_band(const Layout& layout, std::size_t band, const Timing
         if (b0 == b1 && tracked == 0 && !(state != kIdle && current.kind == kDrop)) continue;
         residuals.clear();
         steps.clear();
-        std::size_t returned = 0;  // signals back after an absence
+        std::size_t returned = 0;  // signals back after an absence, or new
         for (std::size_t i = b0; i < b1; ++i) {
             const auto [k, pos] = layout.entries[i];
             const Point& p = layout.signals[k].points[pos];
-            if (seen_at[k] != kNever && seen_at[k] + 1 < t) ++returned;
+            if (seen_at[k] == kNever || seen_at[k] + 1 < t) ++returned;
             const double nominal = nominal_of(k, p);
             if (!std::isnan(nominal)) residuals.push_back(p.cn0 - nominal);
             if (pos > 0 && timing.follows(t) && layout.signals[k].points[pos - 1].t == t - 1) {
@@ -304,7 +304,8 @@ std::vector<Span> scan_band(const Layout& layout, std::size_t band, const Timing
             const double sign = current.kind == kDrop ? -1.0 : 1.0;
             const bool back = n >= kMinSignals && sign * deviation <= 0.5 * threshold;
             const bool stepped_back = !std::isnan(step) && -sign * step >= std::max(threshold, 0.5 * std::fabs(onset));
-            // Lost signals all coming back at once end a drop, whatever the old references say.
+            // Signals all coming back at once end a drop, whatever the old references say (after
+            // a long event they are partly other satellites).
             const bool reacquired = current.kind == kDrop && returned >= kMinLost &&
                                     static_cast<double>(returned) >= 0.4 * static_cast<double>(onset_tracked);
             if (back || stepped_back || reacquired) {
