@@ -2,14 +2,12 @@
 
     python3 reference_corpus.py OUT_DIR DATA_DIR GENERATED_PER_VERSION
 
-Writes OUT_DIR/manifest.tsv, one "compact file<TAB>RINEX written by CRX2RNX" line per case:
-every Compact RINEX file of DATA_DIR (".crx", ".crx.gz", ".YYd"); random RINEX 2 and 3 files
-compressed by RNX2CRX (satellites coming and going, blank and missing fields, flags, clock
-offsets appearing and vanishing, event epochs, some with new observation types, periodic
-re-initialisation); and a hand-written file with every order of differences. RNX2CRX and
-CRX2RNX are run through the `hatanaka` package; exits with 3 when it is not installed.
+Writes OUT_DIR/manifest.tsv, one "compact file<TAB>RINEX written by CRX2RNX" line per case: every
+Compact RINEX file of DATA_DIR (".crx", ".crx.gz", ".YYd"); random RINEX 2 and 3 files compressed by
+RNX2CRX (satellites coming and going, blank fields, flags, clock offsets appearing and vanishing,
+event epochs, new observation types, periodic re-initialisation); and a file with every order of
+differences. RNX2CRX and CRX2RNX run through the `hatanaka` package; exits with 3 without it.
 """
-
 import gzip
 import random
 import sys
@@ -34,14 +32,12 @@ def type_lines(system, codes):
     """ "# / TYPES OF OBSERV" lines (system None, RINEX 2) or "SYS / # / OBS TYPES" lines."""
     label, per_line, width = ("# / TYPES OF OBSERV", 9, 6) if system is None else ("SYS / # / OBS TYPES", 13, 4)
     first = "%6d" % len(codes) if system is None else "%s  %3d" % (system, len(codes))
-    chunks = [codes[k:k + per_line] for k in range(0, len(codes), per_line)]
-    return "".join(header_line((first if k == 0 else "      ") + "".join(c.rjust(width) for c in chunk), label)
-                   for k, chunk in enumerate(chunks))
+    return "".join(header_line((first if k == 0 else "      ") + "".join(c.rjust(width) for c in codes[k:k + per_line]), label)
+                   for k in range(0, len(codes), per_line))
 
 
 def random_rinex(seed, rinex3):
-    rng = random.Random(seed)
-    series = {}
+    rng, series = random.Random(seed), {}
 
     def fields(sat, count):  # smooth series with gaps, jumps and flags
         out = []
@@ -59,8 +55,12 @@ def random_rinex(seed, rinex3):
             out.append("%14.3f" % s[0] + "".join(rng.choice("   0123456789"[:rng.choice([3, 13])]) for _ in range(2)))
         return out
 
+    def pick(s):
+        pool = CODES3[s] if s else CODES2
+        return rng.sample(pool, rng.randint(1, len(pool)))
+
     systems = rng.sample(sorted(CODES3), rng.randint(1, 4)) if rinex3 else [None]
-    codes = {s: rng.sample(CODES3[s] if s else CODES2, rng.randint(1, len(CODES3[s] if s else CODES2))) for s in systems}
+    codes = {s: pick(s) for s in systems}
     text = header_line("     %s           OBSERVATION DATA    M" % ("3.04" if rinex3 else "2.11"), "RINEX VERSION / TYPE")
     text += "".join(type_lines(s, codes[s]) for s in systems) + header_line("", "END OF HEADER")
     pool = ["%s%02d" % (s, n) for s in (systems if rinex3 else "GRE") for n in range(1, 20)]
@@ -78,7 +78,7 @@ def random_rinex(seed, rinex3):
             records = [("  EVENT %d" % epoch).ljust(60) + "COMMENT"] * rng.randint(0, 2)
             if flag == 4 and rng.random() < 0.5:
                 s = rng.choice(systems)
-                codes[s] = rng.sample(CODES3[s] if s else CODES2, rng.randint(1, len(CODES3[s] if s else CODES2)))
+                codes[s] = pick(s)
                 records = type_lines(s, codes[s]).splitlines()
             head = time_text if flag in (2, 5) or rng.random() < 0.5 else time_text[0] + " " * (len(time_text) - 1)
             text += head + "  %d%3d\n" % (flag, len(records)) + "".join(r + "\n" for r in records)
@@ -120,10 +120,9 @@ def main():
     cases = []
     for path in sorted(data.iterdir()) if data.is_dir() else []:
         if path.name.endswith((".crx", ".crx.gz")) or (path.name[-4:-3] == "." and path.name.endswith("d")):
-            compact = path.read_bytes()
-            reference = out / (path.name + ".rnx")
-            reference.write_bytes(hatanaka.crx2rnx(gzip.decompress(compact) if path.name.endswith(".gz") else compact))
-            cases.append((path, reference))
+            compact = gzip.decompress(path.read_bytes()) if path.name.endswith(".gz") else path.read_bytes()
+            (out / (path.name + ".rnx")).write_bytes(hatanaka.crx2rnx(compact))
+            cases.append((path, out / (path.name + ".rnx")))
     made = {"every_order": every_order().encode()}
     for seed in range(per_version):
         for rinex3 in (False, True):

@@ -1,104 +1,145 @@
-// Constellation names, epoch text, day numbers and timestamps.
+// Constellation names, epoch text and arithmetic, numbers as text, file reads and names, lines.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 #include "core/epoch_time.hpp"
+#include "core/file_io.hpp"
+#include "core/lines.hpp"
 #include "core/systems.hpp"
 #include "core/text.hpp"
 
 using namespace qcn0;
 
 TEST(Systems, NamesAndLetters) {
-    EXPECT_EQ(system_name('G'), "GPS");
-    EXPECT_EQ(system_name('C'), "BeiDou");
-    EXPECT_EQ(system_name('I'), "Unknown");
-    EXPECT_EQ(system_name('g'), "Unknown");
-    EXPECT_EQ(system_letter_from_name("IRNSS"), "I");
-    EXPECT_EQ(system_letter_from_name("Galileo"), "E");
-    EXPECT_EQ(system_letter_from_name("GALILEO"), "GALILEO");
-    EXPECT_EQ(system_letter_from_name("E"), "E");
-    EXPECT_EQ(system_group_name('J'), "Other");
-    EXPECT_EQ(system_group_name('R'), "GLONASS");
-    EXPECT_EQ(observed_system_name('I'), "IRNSS");
-    EXPECT_EQ(observed_system_name('X'), "X");
-}
-
-TEST(EpochText, ParsesFieldsAndIgnoresTheRest) {
-    auto t = parse_epoch_text("2024  3  5  7  8  9.5000000  0 12");
-    ASSERT_TRUE(t.ok());
-    EXPECT_EQ(*t, (EpochTime{2024, 3, 5, 7, 8, 9.5}));
-    auto odd = parse_epoch_text("2024 13 40 25 61 75.0");
-    ASSERT_TRUE(odd.ok());
-    EXPECT_EQ(odd->month, 13u);
-    EXPECT_EQ(odd->second, 75.0);
-}
-
-TEST(EpochText, ReportsTheFirstBadField) {
-    EXPECT_EQ(parse_epoch_text("").error(), "Empty epoch string");
-    EXPECT_EQ(parse_epoch_text("2024 03 05").error(),
-              "Invalid epoch format: expected 6+ parts, got 3 in '2024 03 05'");
-    EXPECT_EQ(parse_epoch_text("2024 -3 05 00 00 0.0").error(),
-              "Invalid month '-3': invalid digit found in string");
-    EXPECT_EQ(parse_epoch_text("2O24 3 05 00 00 0.0").error(),
-              "Invalid year '2O24': invalid digit found in string");
-    EXPECT_EQ(parse_epoch_text("2024 3 05 99999999999 00 0.0").error(),
-              "Invalid hour '99999999999': number too large to fit in target type");
-    EXPECT_EQ(parse_epoch_text("2024 3 05 1 00 x").error(),
-              "Invalid second 'x': invalid float literal");
-}
-
-TEST(EpochArithmetic, DayNumbersAndDifferences) {
-    EXPECT_DOUBLE_EQ(julian_day_number({2000, 1, 1, 0, 0, 0.0}), 2451545.0);
-    EXPECT_DOUBLE_EQ(seconds_between({2024, 1, 1, 12, 0, 0.0}, {2023, 12, 31, 12, 0, 0.0}), 86400.0);
-    EXPECT_DOUBLE_EQ(seconds_between({2024, 3, 1, 6, 0, 0.0}, {2024, 2, 28, 6, 0, 0.0}), 172800.0);
-    EXPECT_LT(seconds_between({2023, 12, 31, 12, 0, 0.0}, {2024, 1, 1, 12, 0, 0.0}), 0.0);
-    EXPECT_EQ(expand_two_digit_year(79), 2079);
-    EXPECT_EQ(expand_two_digit_year(80), 1980);
-}
-
-TEST(EpochArithmetic, TimestampText) {
-    EXPECT_EQ(format_epoch_timestamp({2024, 3, 5, 7, 8, 9.5}), "2024-03-05T07:08:09.500Z");
-    EXPECT_EQ(format_epoch_timestamp({2024, 3, 5, 7, 8, 0.0}), "2024-03-05T07:08:00.000Z");
-    EXPECT_EQ(format_epoch_timestamp({2024, 3, 5, 7, 8, 59.9996}), "2024-03-05T07:08:60.000Z");
-    EXPECT_EQ(format_epoch_timestamp({2024, 3, 5, 7, 75, 1.0}), "2024-03-05T07:75:01.000Z");
-    EXPECT_EQ(format_epoch_timestamp({987, 1, 2, 3, 4, 5.25}), "0987-01-02T03:04:05.250Z");
-}
-
-TEST(Numbers, FloatReading) {
-    EXPECT_EQ(parse_float("45.250"), 45.25);
-    EXPECT_EQ(parse_float("+1.5e3"), 1500.0);
-    EXPECT_EQ(parse_float("-.5"), -0.5);
-    EXPECT_EQ(parse_float("3."), 3.0);
-    EXPECT_TRUE(std::isinf(*parse_float("inf")));
-    EXPECT_TRUE(std::isinf(*parse_float("-Infinity")));
-    EXPECT_TRUE(std::isnan(*parse_float("NaN")));
-    EXPECT_TRUE(std::isinf(*parse_float("1e400")));
-    EXPECT_EQ(parse_float("1e-400"), 0.0);
-    for (const char* bad : {"", ".", "+", "1e", "1.5D3", " 1", "1 ", "0x10", "--1", "nan(1)", "1e+"}) {
-        EXPECT_FALSE(parse_float(bad).has_value()) << bad;
+    std::string names;
+    for (char c : std::string("GRECJSIgX")) {
+        names += std::string(system_name(c)) + "/" + std::string(observed_system_name(c)) + "/" +
+                 std::string(system_group_name(c)) + ",";
     }
+    EXPECT_EQ(names, "GPS/GPS/GPS,GLONASS/GLONASS/GLONASS,Galileo/Galileo/Galileo,BeiDou/BeiDou/BeiDou,QZSS/QZSS/Other,"
+                     "SBAS/SBAS/Other,Unknown/IRNSS/Other,Unknown/g/Other,Unknown/X/Other,");
+    std::string letters;
+    for (const char* name : {"GPS", "GLONASS", "Galileo", "BeiDou", "QZSS", "SBAS", "IRNSS", "GALILEO", "E"})
+        letters += std::string(system_letter_from_name(name)) + ",";
+    EXPECT_EQ(letters, "G,R,E,C,J,S,I,GALILEO,E,");
 }
 
-TEST(Numbers, IntegerReading) {
+TEST(EpochText, FieldsAndTheFirstBadOne) {
+    EXPECT_EQ(parse_epoch_text("2024  3  5  7  8  9.5000000  0 12").value(), (EpochTime{2024, 3, 5, 7, 8, 9.5}));
+    EXPECT_EQ(parse_epoch_text("2024 13 40 25 61 75.0").value(), (EpochTime{2024, 13, 40, 25, 61, 75.0}));
+    const std::pair<const char*, const char*> bad[] = {
+        {"", "Empty epoch string"},
+        {"2024 03 05", "Invalid epoch format: expected 6+ parts, got 3 in '2024 03 05'"},
+        {"2O24 3 05 00 00 0.0", "Invalid year '2O24': invalid digit found in string"},
+        {"2024 -3 05 00 00 0.0", "Invalid month '-3': invalid digit found in string"},
+        {"2024 3 x 00 00 0.0", "Invalid day 'x': invalid digit found in string"},
+        {"2024 3 05 99999999999 00 0.0", "Invalid hour '99999999999': number too large to fit in target type"},
+        {"2024 3 05 1 y 0.0", "Invalid minute 'y': invalid digit found in string"},
+        {"2024 3 05 1 00 x", "Invalid second 'x': invalid float literal"},
+    };
+    for (const auto& [text, error] : bad) EXPECT_EQ(parse_epoch_text(text).error(), error);
+}
+
+TEST(EpochArithmetic, DayNumbersDifferencesAndTimestamps) {
+    EXPECT_DOUBLE_EQ(julian_day_number({2000, 1, 1, 0, 0, 0.0}), 2451545.0);
+    EXPECT_DOUBLE_EQ(julian_day_number({2024, 3, 1, 18, 0, 0.0}), 2460371.75);
+    EXPECT_NEAR(seconds_between({2024, 3, 1, 6, 0, 0.0}, {2024, 2, 28, 6, 0, 30.0}), 172770.0, 1e-4);
+    EXPECT_DOUBLE_EQ(seconds_between({2023, 12, 31, 12, 0, 0.0}, {2024, 1, 1, 12, 0, 0.0}), -86400.0);
+    EXPECT_EQ(expand_two_digit_year(79) + expand_two_digit_year(80) + expand_two_digit_year(0), 2079 + 1980 + 2000);
+    EXPECT_EQ(format_epoch_timestamp({2024, 3, 5, 7, 8, 9.5}), "2024-03-05T07:08:09.500Z");
+    EXPECT_EQ(format_epoch_timestamp({2024, 3, 5, 7, 8, 59.9996}), "2024-03-05T07:08:60.000Z");
+    EXPECT_EQ(format_epoch_timestamp({987, 1, 2, 3, 75, 5.25}), "0987-01-02T03:75:05.250Z");
+}
+
+TEST(Numbers, ReadingAndWriting) {
+    for (const auto& [text, value] : std::vector<std::pair<const char*, double>>{
+             {"45.250", 45.25}, {"+1.5e3", 1500.0}, {"-.5", -0.5}, {"3.", 3.0}, {"1e-400", 0.0}, {"1e400", INFINITY},
+             {"-Infinity", -INFINITY}, {"inf", INFINITY}}) {
+        EXPECT_EQ(parse_float(text), value) << text;
+    }
+    EXPECT_TRUE(std::isnan(*parse_float("NaN")));
+    for (const char* bad : {"", ".", "+", "1e", "1.5D3", " 1", "1 ", "0x10", "--1", "nan(1)", "1e+"})
+        EXPECT_FALSE(parse_float(bad).has_value()) << bad;
     EXPECT_EQ(parse_u32("+17"), 17u);
-    EXPECT_FALSE(parse_u32("-1"));
-    EXPECT_FALSE(parse_u32("4294967296"));
     EXPECT_EQ(parse_u32("4294967295"), 4294967295u);
-    EXPECT_FALSE(parse_u8("256"));
+    EXPECT_FALSE(parse_u32("-1") || parse_u32("4294967296") || parse_u8("256") || parse_i32("2147483648") || parse_i32("-"));
+    EXPECT_EQ(parse_u8("255"), 255);
     EXPECT_EQ(parse_i32("-2147483648"), INT32_MIN);
-    EXPECT_FALSE(parse_i32("2147483648"));
-    EXPECT_FALSE(parse_i32("-"));
+    EXPECT_EQ(format_plain(12.0) + " " + format_plain(12.5) + " " + format_plain(0.1 + 0.2) + " " + format_plain(1e20) +
+                  " " + format_plain(1.5e-7) + " " + format_plain(-0.0),
+              "12 12.5 0.30000000000000004 100000000000000000000 0.00000015 -0");
+    EXPECT_EQ(format_fixed(3.04, 2) + format_fixed(2.0, 2) + format_fixed(std::nan(""), 1), "3.042.00NaN");
 }
 
-TEST(Numbers, PlainAndFixedText) {
-    EXPECT_EQ(format_plain(12.0), "12");
-    EXPECT_EQ(format_plain(12.5), "12.5");
-    EXPECT_EQ(format_plain(0.1 + 0.2), "0.30000000000000004");
-    EXPECT_EQ(format_plain(1e20), "100000000000000000000");
-    EXPECT_EQ(format_plain(1.5e-7), "0.00000015");
-    EXPECT_EQ(format_plain(-0.0), "-0");
-    EXPECT_EQ(format_fixed(3.04, 2), "3.04");
-    EXPECT_EQ(format_fixed(2.0, 2), "2.00");
-    EXPECT_EQ(format_fixed(std::nan(""), 1), "NaN");
+TEST(FileName, LastComponentOfThePathAndUtf8) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"site.obs", "site.obs"}, {"/data/site.obs", "site.obs"}, {"data/obs//", "obs"}, {"./site.obs", "site.obs"},
+        {"data/./", "data"}, {"a/../b.obs", "b.obs"}, {"...", "..."}, {"caf\xC3\xA9.obs", "caf\xC3\xA9.obs"},
+        {"..", "unknown.obs"}, {"data/../", "unknown.obs"}, {"//", "unknown.obs"}, {"/.", "unknown.obs"},
+        {"", "unknown.obs"}, {"data/\xFF.obs", "unknown.obs"}, {"\xC3(.obs", "unknown.obs"}};
+    for (const auto& [path, name] : cases) EXPECT_EQ(file_name_of(path), name) << path;
+    for (const char* good : {"", "plain", "\xC2\xB0", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF"})
+        EXPECT_TRUE(is_valid_utf8(good)) << good;
+    for (const char* bad : {"\xC0\x80", "\xC1\xBF", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80",
+                            "\xE2\x82", "\x80", "\xE2\x28\xA1"})
+        EXPECT_FALSE(is_valid_utf8(bad)) << bad;
+}
+
+TEST(ReadFile, BytesOperatingSystemErrorsAndTheLimit) {
+    const auto dir = std::filesystem::temp_directory_path() / ("qcn0_io_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string content = std::string("line\r\n\0\xB0\xFF", 9) + std::string(200000, 'x');
+    std::ofstream(dir / "data.obs", std::ios::binary) << content;
+    std::ofstream(dir / "ten.obs", std::ios::binary) << "0123456789";
+    EXPECT_EQ(read_file((dir / "data.obs").string()).value(), content);
+    EXPECT_EQ(read_file((dir / "ten.obs").string(), 10).value(), "0123456789");
+    const std::pair<std::string, std::string> errors[] = {
+        {(dir / "missing.obs").string(), "No such file or directory (os error 2)"},
+        {dir.string(), "Is a directory (os error 21)"},
+        {(dir / "ten.obs").string() + "/", "Not a directory (os error 20)"}};
+    for (const auto& [path, error] : errors) {
+        auto r = read_file(path);
+        EXPECT_EQ(r.error(), error);
+        EXPECT_EQ(r.error_kind(), ErrorKind::InputOutput);
+    }
+    EXPECT_EQ(read_file((dir / "ten.obs").string(), 9).error(), "File too large (os error 27)");
+    // A device without end has no size to check beforehand: reading stops at the limit.
+    for (std::size_t limit : {0, 1000, 65536, 300000})
+        EXPECT_EQ(read_file("/dev/zero", limit).error(), "File too large (os error 27)") << limit;
+    EXPECT_EQ(os_error_text(13), "Permission denied (os error 13)");
+    std::filesystem::remove_all(dir);
+}
+
+TEST(Lines, SplitWindowAndAsciiText) {
+    using V = std::vector<std::string_view>;
+    EXPECT_EQ(split_lines(""), V{});
+    EXPECT_EQ(split_lines("\n\n"), (V{"", ""}));
+    EXPECT_EQ(split_lines("a\r\n\r\nb"), (V{"a", "", "b"}));
+    // Only one carriage return right before the line feed goes with it.
+    EXPECT_EQ(split_lines("a\r\r\nb\rc\r"), (V{"a\r", "b\rc\r"}));
+    // The window over the next lines sees the lines of the split, whatever it moves at a time.
+    for (std::string_view text : {"", "\n\n\n", "a", "a\r\r\nb\rc\n\nd", "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11"}) {
+        const auto lines = split_lines(text);
+        for (std::size_t step = 1; step <= 4; ++step) {
+            LineWindow<3> window{LineCursor(text)};
+            std::size_t at = 0;
+            for (;;) {
+                for (std::size_t k = 0; k < 3; ++k) {
+                    ASSERT_EQ(window.has(k), at + k < lines.size()) << text << " step " << step;
+                    if (at + k < lines.size()) {
+                        EXPECT_EQ(window[k], lines[at + k]);
+                    }
+                }
+                if (window.at_end()) break;
+                window.advance(step);
+                at = std::min(at + step, lines.size());
+            }
+            EXPECT_EQ(at, lines.size());
+        }
+    }
+    EXPECT_EQ(ascii_text(std::string("25\xB0" "C \xC2\xB0\x7F\x00", 9)), std::string("25?C ??\x7F\x00", 9));
 }

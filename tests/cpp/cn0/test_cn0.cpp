@@ -1,0 +1,314 @@
+// From samples and results to judgements: settings, C/N0 drop anomalies, time series, sky
+// products, the quality assessment and score, and the jamming, spoofing and interference verdicts.
+#include <gtest/gtest.h>
+
+#include "cn0/analysis_config.hpp"
+#include "cn0/cn0_anomalies.hpp"
+#include "cn0/quality_assessment.hpp"
+#include "cn0/quality_score.hpp"
+#include "cn0/sky_products.hpp"
+#include "cn0/time_series.hpp"
+#include "cn0/verdicts.hpp"
+#include "support/rinex_text.hpp"
+
+using namespace qcn0;
+using namespace qcn0::testing;
+
+template <typename Map> Ids keys_of(const Map& m) {
+    Ids out;
+    for (const auto& [k, v] : m) out.push_back(k);
+    return out;
+}
+
+TEST(Settings, WhatReachesTheAnalysis) {
+    AnalysisConfigArguments a;
+    a.min_elevation = 10.0, a.min_cn0 = 20.0, a.max_cn0 = 50.0, a.time_bin = 30, a.systems = Ids{"E", "", "Cx"};
+    a.anomaly_sensitivity = 1.0, a.anomaly_threshold_low = 4.0, a.anomaly_threshold_critical = 12.0;
+    a.spoofing_unexpected_threshold = 0.3, a.spoofing_min_unexpected_count = 5.0;
+    const AnalysisSettings s = analysis_settings(make_analysis_config(a).value());
+    // Low and high thresholds scale by 1 - sensitivity / 2; the critical one does not.
+    EXPECT_EQ(s, (AnalysisSettings{{'E', 'C'}, 10.0, 20.0, 50.0, 30, 2.0, 3.0, 12.0, 0.3, 5.0}));
+    EXPECT_TRUE(s.includes('E') && !s.includes('G'));
+    a.time_bin_seconds = 4294967295;
+    EXPECT_EQ(make_analysis_config(a)->time_bin_seconds, 4294967295u);
+    for (std::int64_t bad : {std::int64_t{-1}, std::int64_t{4294967296}}) {
+        a.time_bin_seconds = bad;
+        EXPECT_EQ(make_analysis_config(a).error(), "out of range integral type conversion attempted");
+    }
+    EXPECT_EQ(analyze_cn0_settings(12.0, std::nullopt),
+              (AnalysisSettings{{'G', 'R', 'E', 'C'}, 12.0, 0.0, 60.0, 60, 3.0, 6.0, 10.0, 0.40, 8.0}));
+    auto c = from_obs_analysis_config(15.0, 30, Ids{"GPS", "", "\xC3\x89tat"}).value();
+    EXPECT_EQ(c.systems, (Ids{"G", "\xC3\x89"}));
+    EXPECT_EQ(c.anomaly_threshold_low + c.anomaly_threshold_high, 9.0);
+    EXPECT_FALSE(from_obs_analysis_config(5.0, -1, std::nullopt).ok());
+    EXPECT_EQ(constellation_letters(Ids{"Galileo", "GLONASS", "r", ""}), (std::vector<char>{'G', 'G', 'r'}));
+}
+
+namespace {
+
+// 30 epochs at 45 dB-Hz except a dip at epoch 5 and a matching rise at epoch 6: the baseline mean
+// stays exactly 45 and its deviation below 5 dB for dips of up to 16 dB, so the limit is k x 5.
+// With fewer epochs there is no rise: 10 epochs with a dip to 20 have mean 42.5, deviation 7.5.
+void steady_with_dip(SampleSetBuilder& b, const Ids& satellites, double dip, const std::string& signal = "S1C",
+                     int epochs = 30) {
+    for (int e = 0; e < epochs; ++e)
+        for (const auto& sat : satellites) b.add(stamp(e * 30), sat, e == 5 ? dip : e == 6 && epochs == 30 ? 90.0 - dip : 45.0, signal);
+}
+std::vector<Cn0Anomaly> detect(const SampleSetBuilder& b, double k, double high = 6.0, double critical = 10.0) {
+    AnalysisSettings s;
+    s.anomaly_threshold_low = k, s.anomaly_threshold_high = high, s.anomaly_threshold_critical = critical;
+    return detect_cn0_anomalies(b.build(), s);
+}
+
+}  // namespace
+
+TEST(Cn0Anomalies, DropsAgainstPerSatelliteBaselines) {
+    SampleSetBuilder two;
+    steady_with_dip(two, {"G05", "E11"}, 29.0);  // drop 16 > 3 x 5
+    const auto found = detect(two, 3.0, 15.0, 20.0);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0], (Cn0Anomaly{stamp(150), "high", "Multi-system CN0 drop", "16.0 dB-Hz drop affecting 2 satellite(s)",
+                                    16.0, {"G05", "E11"}, {"GPS", "Galileo"}}));
+    struct Case {
+        Ids sats;
+        double dip, k;
+        int epochs;
+        std::size_t found;
+        const char* type;
+    };
+    const Case cases[] = {
+        {{"G01"}, 29.0, 3.0, 30, 0, nullptr},             // one satellite alone is no event
+        {{"G01", "G02"}, 20.0, 2.25, 9, 0, nullptr},      // nine samples make no baseline
+        {{"G01", "G02"}, 20.0, 2.25, 10, 1, nullptr},     // ten do: 22.5 above 2.25 x 7.5
+        {{"G01", "G02"}, 31.0, 3.0, 30, 0, nullptr},      // 14 is not above 15
+        {{"G01", "G02"}, 31.0, 2.25, 30, 1, nullptr},     // but above 11.25
+        {{"G01", "G02"}, 35.0, 1.0, 30, 0, nullptr},      // exactly 10 dB is no drop
+        {{"G01", "G02"}, 34.5, 1.0, 30, 1, nullptr},
+        {{"G01", "G02", "G03"}, 32.64, 2.0, 30, 1, "Multi-satellite CN0 drop"},
+        {{"G01", "G02", "G03", "G04"}, 29.0, 3.0, 30, 1, "Multi-system CN0 drop"},
+    };
+    for (const Case& c : cases) {
+        SampleSetBuilder b;
+        steady_with_dip(b, c.sats, c.dip, "S1C", c.epochs);
+        const auto out = detect(b, c.k);
+        ASSERT_EQ(out.size(), c.found) << c.dip << " " << c.k;
+        EXPECT_EQ(c.type ? out[0].event_type : "", c.type ? c.type : "") << c.dip << " " << c.k;
+    }
+    // A satellite on two signals counts once; the reported drop is the largest.
+    SampleSetBuilder b;
+    steady_with_dip(b, {"G01"}, 29.0, "S1C");
+    steady_with_dip(b, {"G01"}, 30.0, "S2W");
+    EXPECT_TRUE(detect(b, 2.0).empty());
+    steady_with_dip(b, {"G02"}, 33.0);
+    EXPECT_EQ(detect(b, 2.0).at(0).description, "16.0 dB-Hz drop affecting 2 satellite(s)");
+    EXPECT_EQ(detect(b, 2.0, 12.0, 17.0).at(0).severity, "high");
+    // Severity bounds are inclusive: drops of 16 and 12.
+    for (const auto& [high, critical, severity] : std::vector<std::tuple<double, double, std::string>>{
+             {6, 10, "critical"}, {15, 17, "high"}, {16, 16, "critical"}, {17, 18, "low"}})
+        EXPECT_EQ(detect(b, 2.0, high, critical).at(0).severity, severity) << high << " " << critical;
+    // One event per epoch, in time order whatever the order of collection.
+    SampleSetBuilder late;
+    for (int e : {20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9}) {
+        const double v = (e == 3 || e == 25) ? 25.0 : (e == 4 || e == 26) ? 65.0 : 45.0;
+        late.add(stamp(e * 30), "G01", v).add(stamp(e * 30), "G02", v);
+    }
+    const auto two_events = detect(late, 2.0);
+    ASSERT_EQ(two_events.size(), 2u);
+    EXPECT_EQ(two_events[0].timestamp + two_events[1].timestamp, stamp(90) + stamp(750));
+    Cn0Anomaly critical = found[0], low = found[0];
+    critical.severity = "critical", low.severity = "low";
+    const AnomalyCounts counts = count_anomalies({found[0], found[0], critical, low});
+    EXPECT_EQ(counts.anomaly_count * 1000 + counts.critical_count * 100 + counts.high_count * 10 + counts.low_count, 4121u);
+}
+
+TEST(TimeSeries, PerEpochSatelliteAndConstellation) {
+    const std::string t1 = stamp(0), t2 = stamp(30), t3 = stamp(60);
+    const SampleSet set = SampleSetBuilder()
+                              .add(t2, "J03", 41.0, "S2X", 30.0, 100.0)
+                              .add(t3, "G02", 50.0, "S1C", 60.0, 10.0)
+                              .add(t3, "G01", 40.0, "S1C", 20.0, 350.0)
+                              .add(t1, "J03", 43.0, "S1C", 25.0, 95.0)
+                              .add(t1, "I05", 30.0, "S5A", 10.0, 40.0)
+                              .add(t3, "X01", 36.0, "S1C", 30.0, 80.0)
+                              .add(t1, "J03", 44.0, "S2X", 25.0, 95.0)
+                              .build();
+    const TimeSeriesData ts = build_time_series(set);
+    EXPECT_EQ(ts.timestamps, (Ids{t1, t2, t3}));
+    EXPECT_EQ(ts.mean_cn0, (std::vector<double>{39.0, 41.0, 42.0}));  // every signal counts
+    EXPECT_EQ(ts.satellite_count, (std::vector<std::uint64_t>{2, 1, 3}));  // J03 once
+    EXPECT_EQ(keys_of(ts.satellite_timeseries), (Ids{"J03", "G02", "G01", "I05", "X01"}));
+    // Stably sorted by time; the system is the constellation name, the signal the first sample's.
+    EXPECT_EQ(*ts.satellite_timeseries.find("J03"),
+              (SatelliteTimeSeries{"J03", "QZSS", "S2X", {{t1, 43.0, 25.0, 95.0}, {t1, 44.0, 25.0, 95.0}, {t2, 41.0, 30.0, 100.0}}}));
+    // Per constellation name (IRNSS and unknown letters are "Unknown"); angles are plain means.
+    EXPECT_EQ(keys_of(ts.constellation_timeseries), (Ids{"QZSS", "GPS", "Unknown"}));
+    EXPECT_EQ(*ts.constellation_timeseries.find("GPS"), (std::vector<TimePoint>{{t3, 45.0, 40.0, 180.0}}));
+    EXPECT_EQ(*ts.constellation_timeseries.find("Unknown"), (std::vector<TimePoint>{{t1, 30.0, 10.0, 40.0}, {t3, 36.0, 30.0, 80.0}}));
+    EXPECT_EQ(build_time_series(SampleSet{}), TimeSeriesData{});
+    EXPECT_DOUBLE_EQ(cn0_std_dev({40.0, 42.0, 44.0}), std::sqrt(8.0 / 3.0));
+    EXPECT_EQ(cn0_std_dev({}) + cn0_std_dev({37.5}), 0.0);
+}
+
+TEST(SkyProducts, TracesHeatPointsAndTheGrid) {
+    const std::string t1 = stamp(0), t2 = stamp(30);
+    const SampleSet set = SampleSetBuilder()
+                              .add(t2, "J02", 40.0, "S1C", 89.9, 359.9)
+                              .add(t1, "C19", 44.0, "S2I", 90.0, 359.9)
+                              .add(t1, "G03", 30.0, "S1C", -3.0, 12.0)
+                              .add(t1, "G04", 31.0, "S1C", 10.0, -0.5)
+                              .add(t1, "G05", 33.0, "S1C", 12.5, 360.0)
+                              .add(t1, "J02", 42.0, "S1C", 89.0, 355.0)
+                              .build();
+    const SkyProducts sky = build_sky_products(set);
+    // One trace per satellite, points in collection order; QZSS is grouped as "Other".
+    ASSERT_EQ(sky.skyplot.traces.size(), 5u);
+    EXPECT_EQ(sky.skyplot.traces[0], (SkyplotTrace{"J02", "Other", {{359.9, 89.9, 40.0, "J02"}, {355.0, 89.0, 42.0, "J02"}}}));
+    EXPECT_EQ(sky.skyplot.traces[1].system, "BeiDou");
+    // Heat cells of 10 x 5 degrees have no limits: 90 degrees, below the horizon, west of north
+    // and 360 degrees open cells of their own, and count towards the coverage of 648 cells.
+    EXPECT_EQ(sky.skyplot.heatmap_points, (std::vector<HeatmapPoint>{{355.0, 87.5, 41.0, 2}, {355.0, 92.5, 44.0, 1},
+                                                                     {15.0, -2.5, 30.0, 1}, {-5.0, 12.5, 31.0, 1},
+                                                                     {365.0, 12.5, 33.0, 1}}));
+    EXPECT_DOUBLE_EQ(sky.skyplot.coverage_percent, 5.0 / 648.0 * 100.0);
+    // The grid clamps the edges into its 18 x 36 cells.
+    const HeatmapData& grid = sky.heatmap;
+    ASSERT_EQ(grid.azimuth_bins.size() * 100 + grid.elevation_bins.size(), 3618u);
+    EXPECT_EQ(grid.azimuth_bins.back() + grid.elevation_bins.back(), 355.0 + 87.5);
+    ASSERT_EQ(grid.count_matrix.size() * 100 + grid.cn0_matrix[17].size(), 1836u);
+    EXPECT_EQ(grid.count_matrix[17][35], 3u);  // 89.9, 90 and 89 share the top row
+    EXPECT_DOUBLE_EQ(grid.cn0_matrix[17][35], 42.0);
+    EXPECT_EQ(grid.count_matrix[0][1] + grid.count_matrix[2][0] + grid.count_matrix[2][35], 3u);
+    EXPECT_EQ(grid.cn0_matrix[0][1] + grid.cn0_matrix[9][18] + grid.count_matrix[9][18], 30.0);
+    EXPECT_EQ(build_skyplot(set), sky.skyplot);
+    EXPECT_EQ(build_heatmap(set), sky.heatmap);
+}
+
+namespace {
+
+AnalysisResult judged(double mean_cn0, double coverage, std::uint64_t anomalies, std::uint64_t epochs) {
+    AnalysisResult r;
+    r.summary.mean_cn0 = mean_cn0, r.summary.anomaly_count = anomalies, r.summary.total_epochs = epochs;
+    r.skyplot.coverage_percent = coverage;
+    return r;
+}
+VisibilitySummary prediction(double confirmation, double predicted, double observed, double unexpected) {
+    VisibilitySummary v;
+    v.has_prediction = true;
+    v.confirmation_rate = confirmation, v.mean_predicted = predicted, v.mean_observed = observed;
+    v.mean_unexpected = unexpected;
+    return v;
+}
+
+}  // namespace
+
+TEST(Quality, AssessmentFromTheResult) {
+    // cn0 score (mean - 30) x 100 / 15, at most 100; consistency 100 - anomaly rate x 500.
+    EXPECT_EQ(assess_quality(judged(42.0, 50.0, 0, 100)),
+              (QualityAssessment{80.5, 80.0, 50.0, 100.0, "B", "Good GNSS signal quality"}));
+    // Overall 0.35 x cn0 + 0.25 x coverage + 0.4 x consistency; consistency 100 - 1000 x rate.
+    const std::tuple<AnalysisResult, double, const char*> cases[] = {
+        {judged(45.0, 100.0, 1, 40), 90.0, "A"},  // 35 + 25 + 30: bounds are inclusive
+        {judged(30.0, 0.0, 0, 10), 40.0, "F"},
+        {judged(45.0, 0.0, 1, 20), 55.0, nullptr},  // 35 + 0 + 20
+        {judged(45.0, 0.0, 3, 20), 35.0, nullptr},
+        {judged(45.0, 0.0, 1, 1), 35.0, nullptr},  // one epoch, or none, divides by one
+        {judged(45.0, 0.0, 1, 0), 35.0, nullptr},
+    };
+    for (const auto& [r, overall, grade] : cases) {
+        const QualityAssessment q = assess_quality(r);
+        EXPECT_DOUBLE_EQ(q.overall, overall);
+        EXPECT_EQ(grade ? q.grade : "", grade ? grade : "");
+    }
+    // Prediction penalties: unconfirmed share (at most 30) and unexpected share (at most 20).
+    AnalysisResult r = judged(45.0, 100.0, 0, 100);
+    const std::tuple<VisibilitySummary, double, std::string> predicted[] = {
+        {prediction(40.0, 8.0, 8.0, 2.0), 60.0, "Good GNSS signal quality"},  // 30 (limited) and 10
+        {prediction(120.0, 8.0, 20.0, 10.0), 80.0, "Excellent GNSS signal quality - WARNING: Many unexpected satellites detected"},
+        {prediction(0.0, 8.0, 20.0, 10.0), 50.0, "Good GNSS signal quality - WARNING: Many unexpected satellites detected"},
+        {VisibilitySummary{}, 100.0, "Excellent GNSS signal quality"},  // could not run: ignored
+        {prediction(20.0, 15.0, 10.0, 6.0), 50.0, "Good GNSS signal quality - WARNING: Many unexpected satellites detected"},
+        {prediction(45.0, 10.5, 10.0, 0.0), -1, "Good GNSS signal quality - WARNING: Low satellite confirmation rate"},
+        {prediction(45.0, 10.0, 10.0, 0.0), -1, "Good GNSS signal quality"},  // needs more than 10 predicted
+        {prediction(100.0, 5.0, 6.0, 5.0), 80.0, "Excellent GNSS signal quality"},  // 5 unexpected are not many
+    };
+    for (const auto& [v, consistency, interpretation] : predicted) {
+        r.visibility = v;
+        EXPECT_EQ(consistency < 0 ? -1 : assess_quality(r).consistency_score, consistency) << interpretation;
+        EXPECT_EQ(assess_quality(r).interpretation, interpretation);
+    }
+    EXPECT_EQ(assess_quality(judged(30.0, 0.0, 0, 10)).interpretation,
+              "Very poor GNSS signal quality - significant interference suspected");
+}
+
+TEST(Quality, ScoreView) {
+    AnalysisResult r;
+    r.summary.systems_observed = {"GPS", "Galileo"};
+    r.quality_score.cn0_score = 70.0;
+    // No constellation statistics: availability 50, stability 62.5, continuity 100.
+    EXPECT_EQ(make_quality_score(r), (QualityScore{67.875, "D - Poor", 70.0, 50.0, 100.0, 62.5, 50.0, true}));
+    r.summary.total_epochs = 10;
+    r.summary.systems_observed = {"GPS", "GLONASS", "Galileo", "BeiDou", "QZSS"};
+    r.constellation_stats["GPS"] = {"GPS", 9, 0, 0, 0, 0, 2.0, 12, 0, 0, 3};
+    r.constellation_stats["GLONASS"] = {"GLONASS", 6, 0, 0, 0, 0, 6.0, 3, 0, 0, 0};
+    r.quality_score.cn0_score = 59.0;  // too weak for post-processing, whatever the overall score
+    // 15 of 15 expected satellites, mean deviation 4, 3 gaps over 2 x 10 epochs, diversity capped.
+    QualityScore q = make_quality_score(r);
+    EXPECT_DOUBLE_EQ(q.overall, 25.0 + 17.7 + 17.0 + 11.25 + 10.0);
+    q.overall = 0;
+    EXPECT_EQ(q, (QualityScore{0, "B - Good", 59.0, 100.0, 85.0, 75.0, 100.0, false}));
+    AnalysisResult b;
+    b.summary.total_epochs = 10;
+    b.summary.systems_observed = {"GPS", "Galileo"};
+    b.constellation_stats["GPS"] = {"GPS", 12, 0, 0, 0, 0, 12.0, 12, 0, 0, 0};
+    b.quality_score.cn0_score = 100.0;
+    EXPECT_EQ(make_quality_score(b), (QualityScore{80.0, "B - Good", 100.0, 100.0, 100.0, 0.0, 50.0, true}));
+    q.rating = "C - Fair";
+    q.overall = 72.6;
+    EXPECT_EQ(quality_score_repr(q), "QualityScore(overall=73, rating='C - Fair')");
+    q.overall = 72.5;  // halves go to the even neighbour
+    EXPECT_EQ(quality_score_repr(q), "QualityScore(overall=72, rating='C - Fair')");
+}
+
+TEST(Verdicts, JammingSpoofingInterference) {
+    auto jamming = [](std::size_t epochs, std::uint64_t critical, double mean, Ids systems, std::string severity = "critical") {
+        AnalysisResult r;
+        r.timeseries.timestamps.assign(epochs, stamp(0));
+        r.summary.mean_cn0 = mean, r.summary.critical_count = r.summary.anomaly_count = critical;
+        for (std::uint64_t i = 0; i < critical; ++i)
+            r.anomalies.push_back({"", i == 0 ? severity : "critical", "", "", 0, {}, i == 0 ? systems : Ids{"GPS"}});
+        return jamming_detected(r);
+    };
+    // More than 5 % critical epochs, with weak signals or several systems in one critical event.
+    EXPECT_EQ(std::vector<bool>({jamming(100, 6, 42.0, {"GPS"}), jamming(100, 6, 42.0, {"GPS", "Galileo"}),
+                                 jamming(100, 6, 34.9, {"GPS"}), jamming(100, 5, 20.0, {"GPS", "Galileo"}),
+                                 jamming(0, 1, 30.0, {"GPS"}), jamming(0, 1, std::nan(""), {"GPS"}),
+                                 jamming(100, 6, 42.0, {"GPS", "Galileo"}, "Critical")}),
+              std::vector<bool>({false, true, true, false, true, false, false}));
+    auto spoofing = [](double observed, double unexpected, std::vector<std::pair<std::string, double>> runs = {},
+                       double min_count = 8.0, double share = 0.4) {
+        AnalysisResult r;
+        VisibilitySummary v = prediction(0, 0, observed, unexpected);
+        for (const auto& [type, seconds] : runs) v.anomalies.push_back({"", "", seconds, type, "", {}, {}, ""});
+        r.visibility = v;
+        r.spoofing_min_unexpected_count = min_count, r.spoofing_unexpected_threshold = share;
+        return spoofing_detected(r);
+    };
+    // Above eight unexpected satellites and a share above the threshold; a share up to 0.6 also
+    // needs an unexpected-satellite run of more than five minutes.
+    EXPECT_EQ(std::vector<bool>({spoofing(0.0, 9.0), spoofing(12.0, 9.0), spoofing(20.0, 9.0),
+                                 spoofing(20.0, 9.0, {{"missing_satellites", 900}, {"unexpected_satellites", 300}}),
+                                 spoofing(20.0, 9.0, {{"unexpected_satellites", 330}}), spoofing(10.0, 8.0),
+                                 spoofing(12.0, 9.0, {}, 9.0), spoofing(12.0, 9.0, {}, 8.0, 0.8),
+                                 spoofing(30.0, 9.0, {{"unexpected_satellites", 330}})}),
+              std::vector<bool>({false, true, false, false, true, false, false, false, false}));
+    EXPECT_FALSE(spoofing_detected(judged(50.0, 0, 0, 0)));
+    // Interference: at least three anomalies in more than 1 % of the epochs.
+    auto interference = [](std::size_t epochs, std::uint64_t anomalies) {
+        AnalysisResult r;
+        r.timeseries.timestamps.assign(epochs, stamp(0));
+        r.summary.anomaly_count = anomalies;
+        return interference_detected(r);
+    };
+    EXPECT_EQ(std::vector<bool>({interference(100, 2), interference(100, 3), interference(300, 3), interference(0, 3)}),
+              std::vector<bool>({false, true, false, true}));
+}

@@ -1,0 +1,102 @@
+// GNSS satellites in TLE names, counting element sets, and the download through `curl`.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tle/process_output.hpp"
+#include "tle/tle_count.hpp"
+#include "tle/tle_download.hpp"
+
+using namespace qcn0;
+
+namespace {
+
+const std::string kLine1 = "1 24876U 97035A   24160.80187576  .00000010  00000+0  00000+0 0  9995";
+const std::string kLine2 = "2 24876  55.6686 127.4598 0079473  52.0264 308.6451  2.00565553197140";  // mean motion 52..63
+std::string set(const std::string& name, const std::string& line2 = kLine2) { return name + "\n" + kLine1 + "\n" + line2 + "\n"; }
+
+}  // namespace
+
+TEST(Tle, IdentifiersAndCounts) {
+    const std::pair<const char*, const char*> names[] = {
+        {"GPS BIIR-2  (PRN 13)", "G13"}, {"NAVSTAR 60 (USA 203) PRN:05", "G05"}, {"GPS BIIIF-1 (PRN 123)", "G123"},
+        {"gps biir-2 (prn 7)", "G07"}, {"GALILEO 11 (E11)", "E11"}, {"GSAT0101 (PRN E11)", "E30"},  // "(E" needs digits
+        {"GSAT0227 (PRN E06)", "E12"}, {"QZS-1 (QZSS/PRN 183)", "J01"}, {"QZS-2 (QZSS/PRN 194)", "J02"}, {"MICHIBIKI-3", "J03"},
+        {"gp\xC5\xBF (prn 9)", "G09"}, {"\xEF\xAC\x81rst GPS (PRN 3)", "G03"}, {"GPS GSAT0101", "E30"},  // upper case is Latin
+        {"GPS BIIR-2", ""}, {"NAVSTAR 43 (USA 132)", ""}, {"GPS (PRN 99999999999)", ""}, {"COSMOS 2425 (716)", ""},
+        {"GLONASS-K1", ""}, {"BEIDOU-3 M1 (C19)", ""}, {"GSAT-8 (GAGAN/PRN 127)", ""}, {"IRNSS-1A", ""}, {"QZS", ""},
+        {"GALILEO", ""}, {"   ", ""}, {"GPS COSMOS 2425", ""}};
+    for (const auto& [name, id] : names) EXPECT_EQ(tle_satellite_id(name).value_or(""), id) << name;
+    // A set needs a GNSS name, both lines and a positive mean motion; duplicates count twice,
+    // junk lines are passed over one at a time, CR and surrounding blanks do not matter.
+    std::string crlf;
+    for (char c : "  " + set("GSAT0202 (PRN E14)    ")) crlf += c == '\n' ? std::string("  \r\n") : std::string(1, c);
+    const std::pair<std::string, std::uint64_t> counts[] = {
+        {set("GPS BIIR-2  (PRN 13)"), 1}, {set("GPS BIIR-2"), 0}, {set("GPS (PRN 1)", kLine2.substr(0, 52) + " 0.00000000197140"), 0},
+        {set("COSMOS 2425") + set("QZS-1 (QZSS/PRN 183)"), 1}, {"header\n\n" + set("GPS (PRN 1)") + "junk\n" + set("GPS (PRN 1)"), 2},
+        {crlf, 1}, {kLine1 + "\n" + kLine2 + "\n" + kLine1 + "\n" + kLine2 + "\n", 0}, {"", 0}, {"GPS (PRN 1)\n" + kLine1, 0},
+        {"GPS (PRN 1)\n" + kLine1 + "\n" + kLine2.substr(0, 63), 1}, {"GPS (PRN 1)\n" + kLine1 + "\n" + kLine2.substr(0, 62), 0},
+        {"GPS (PRN 1)\n" + kLine1.substr(0, 60) + "\n" + kLine2, 0}, {"GPS (PRN 1)\n1\n2", 0},
+        {"GPS (PRN 1)\n" + kLine1 + "\n2 x" + std::string(60, ' ') + "nan", 0}};
+    for (const auto& [text, n] : counts) EXPECT_EQ(parse_tle_content(text), n) << text;
+}
+
+TEST(Tle, DownloadThroughCurl) {
+    const auto urls = tle_source_urls();
+    EXPECT_TRUE(urls[0].ends_with("/NORAD/elements/gp.php?GROUP=gnss&FORMAT=tle") && urls[1].ends_with("/NORAD/elements/gnss.txt") &&
+                urls[2].ends_with("/NORAD/elements/gnss.txt"));
+    const auto host = [](std::string_view url) { return url.substr(0, url.find("/NORAD/")); };
+    EXPECT_TRUE(host(urls[0]) == host(urls[1]) && host(urls[1]) != host(urls[2]));
+    // A stand-in curl first on the search path logs its arguments; an empty body means none.
+    const std::string dir = std::filesystem::temp_directory_path() / ("qcn0_curl_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string old_path = std::getenv("PATH");
+    const auto download = [&](const std::string& body, std::string& log) {
+        std::filesystem::remove(dir + "/log");
+        std::ofstream(dir + "/curl") << "#!/bin/sh\necho \"$@\" >> " << dir << "/log\n" << body;
+        std::filesystem::permissions(dir + "/curl", std::filesystem::perms::owner_all);
+        setenv("PATH", (body.empty() ? dir : dir + ":" + old_path).c_str(), 1);
+        auto r = download_tle();
+        setenv("PATH", old_path.c_str(), 1);
+        std::ifstream in(dir + "/log");
+        log.assign(std::istreambuf_iterator<char>(in), {});
+        return r.ok() ? *r : "error: " + r.error();
+    };
+    const std::string tle = set("GPS BIIR-2  (PRN 13)    \r");
+    const std::string pick = "case \"$4\" in '" + std::string(urls[0]) + "') ";
+    std::string log;
+    EXPECT_EQ(download("echo 'partial 1 2 ' ; exit 7\n", log), "error: Failed to download TLE from all sources");
+    EXPECT_EQ(log, "-sL --connect-timeout 10 " + std::string(urls[0]) + "\n-sL --connect-timeout 10 " + std::string(urls[1]) +
+                       "\n-sL --connect-timeout 10 " + std::string(urls[2]) + "\n");
+    EXPECT_EQ(download("printf '%s' '" + tle + "'; echo noise >&2\n", log), tle);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
+    // The query fails, the primary file is a page without element sets: the secondary answers.
+    EXPECT_EQ(download(pick + "exit 22 ;; '" + std::string(urls[1]) + "') echo '<html>Not Found</html>' ;; *) printf '%s' '" + tle +
+                           "' ;; esac\n", log), tle);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3);
+    // A source that never stops is cut off, and the next is tried.
+    EXPECT_EQ(download(pick + "yes '1 2 ' ;; *) printf '%s' '" + tle + "' ;; esac\n", log), tle);
+    for (const char* bad : {"printf '1 x 2 y \\377\\n'\n", "printf ''\n", "echo '1 only'\n", "echo '2 only'\n"})
+        EXPECT_EQ(download(bad, log), "error: Failed to download TLE from all sources") << bad;
+    EXPECT_EQ(download("printf '1 \\303\\251 2 \\n'\n", log), "1 \xC3\xA9 2 \n");  // UTF-8 with both line marks
+    EXPECT_EQ(download("", log), "error: Failed to download TLE from all sources");  // no curl at all
+    std::filesystem::remove_all(dir);
+}
+
+TEST(Tle, ProcessOutput) {
+    // Both streams far beyond a pipe's buffer: standard error is drained alongside.
+    auto big = run_process("sh", {"-c", "yes 0123456789 | head -c 300000; yes e | head -c 300000 >&2"});
+    EXPECT_TRUE(big->success && big->out.size() == 300000u);
+    auto failed = run_process("sh", {"-c", "echo partial; exit 3"});
+    EXPECT_TRUE(!failed->success && failed->out == "partial\n");
+    EXPECT_FALSE(run_process("sh", {"-c", "kill -9 $$"})->success);
+    EXPECT_EQ(run_process("cat", {})->out, "");  // standard input is empty, not the caller's
+    EXPECT_FALSE(run_process("qcn0-no-such-program", {}).ok());
+    // Output up to the limit is a success; beyond it the program is stopped, even an endless one.
+    EXPECT_TRUE(run_process("sh", {"-c", "yes 0123456789 | head -c 100000"}, 100000)->success);
+    EXPECT_FALSE(run_process("sh", {"-c", "yes 0123456789 | head -c 100001"}, 100000)->success);
+    auto endless = run_process("yes", {}, 1 << 20);
+    EXPECT_TRUE(endless.ok() && !endless->success && endless->out.size() <= std::size_t{1} << 20);
+}

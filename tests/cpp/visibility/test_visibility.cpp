@@ -1,0 +1,246 @@
+// Expected against observed satellites, from hand-made equatorial orbits seen by a receiver on the
+// equator, and the runs of epochs with many missing or unexpected satellites.
+#include <gtest/gtest.h>
+
+#include "support/rinex_text.hpp"
+#include "visibility/visibility_anomalies.hpp"
+#include "visibility/visibility_prediction.hpp"
+
+using namespace qcn0;
+using namespace qcn0::testing;
+
+namespace {
+
+
+Ids sats(char letter, int n, int first = 1) {
+    Ids out;
+    for (int k = 0; k < n; ++k) out.push_back(sat_id(letter, static_cast<std::uint32_t>(first + k)));
+    return out;
+}
+Ids operator+(Ids a, const Ids& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+// Epoch k at 30 k seconds.
+EpochVisibility epoch(int k, std::uint64_t predicted, Ids missing, Ids unexpected = {}) {
+    EpochVisibility e;
+    e.timestamp = stamp_at(30.0 * k);
+    e.predicted = predicted;
+    e.confirmed = predicted - missing.size();
+    e.observed = e.confirmed + unexpected.size();
+    e.missing = std::move(missing);
+    e.unexpected = std::move(unexpected);
+    return e;
+}
+EpochVisibility extra(int k, Ids unexpected) { return epoch(k, 10, {}, std::move(unexpected)); }
+// "m|u mm:ss-mm:ss duration severity satellites/systems;" per anomaly.
+std::string brief(const std::vector<VisibilityAnomaly>& out) {
+    std::string s;
+    char duration[32];
+    for (const auto& a : out) {
+        std::snprintf(duration, sizeof duration, "%g", a.duration_seconds);
+        s += a.anomaly_type.substr(0, 1) + " " + a.start_time.substr(14, 5) + "-" + a.end_time.substr(14, 5) + " " +
+             duration + " " + a.severity + " " + join(a.affected_satellites) + "/" + join(a.affected_systems) + ";";
+    }
+    return s;
+}
+std::string missing_run(const Ids& during) {
+    const auto n = during.size();
+    return brief(detect_visibility_anomalies({epoch(0, n, {}), epoch(1, n, during), epoch(2, n, during), epoch(3, n, {})}));
+}
+std::string unexpected_run(const Ids& during) {
+    return brief(detect_visibility_anomalies({extra(0, {}), extra(1, during), extra(2, during), extra(3, {})}));
+}
+
+}  // namespace
+
+TEST(VisibilityRuns, MissingAndUnexpected) {
+    const std::pair<std::vector<EpochVisibility>, std::string> cases[] = {
+        // Missing: a run starts above 30 % of the predicted satellites and ends at 10 % or less;
+        // the satellites missing at the ending epoch are collected too.
+        {{epoch(0, 20, {}), epoch(1, 20, sats('G', 10)), epoch(2, 20, sats('G', 10, 3)), epoch(3, 20, {"E30"})},
+         "m 00:30-01:00 30 critical " + join(sats('G', 12)) + ",E30/GPS,Galileo;"},
+        {{epoch(0, 10, {}), epoch(1, 10, sats('G', 5)), epoch(2, 10, sats('G', 2)), epoch(3, 10, sats('G', 2))}, ""},
+        {{epoch(0, 10, sats('G', 3)), epoch(1, 10, sats('G', 3)), epoch(2, 10, {})}, ""},
+        {{epoch(0, 10, sats('G', 4)), epoch(1, 10, sats('G', 1, 5))}, "m 00:00-00:00 0 low G01,G02,G03,G04,G05/GPS;"},
+        {{epoch(0, 10, sats('G', 2)), epoch(1, 10, sats('G', 4)), epoch(2, 10, sats('G', 2)), epoch(3, 10, {})},
+         "m 00:30-01:00 30 low G01,G02,G03,G04/GPS;"},
+        {{epoch(0, 10, sats('G', 5)), epoch(1, 0, {}), epoch(2, 10, sats('G', 5))}, "m 00:00-00:00 0 low G01,G02,G03,G04,G05/GPS;"},
+        // Unexpected: a run starts at three satellites and ends below two.
+        {{extra(0, {}), extra(1, {"G20", "G21", "E05"}), extra(2, {"G21", "C40"}), extra(3, {"S20"})},
+         "u 00:30-01:00 30 high G20,G21,E05,C40,S20/BeiDou,GPS,Galileo,SBAS;"},
+        {{extra(0, {}), extra(1, sats('G', 2)), extra(2, sats('G', 2)), extra(3, {})}, ""},
+        {{extra(0, {}), extra(1, sats('G', 3)), extra(2, sats('G', 3))}, ""},
+        {{extra(0, sats('G', 3)), extra(1, sats('G', 2)), extra(2, sats('G', 2)), extra(3, {})}, "u 00:00-01:00 60 high G01,G02,G03/GPS;"},
+        {{extra(0, {}), extra(1, sats('G', 3)), extra(2, sats('G', 3, 4)), extra(3, {})}, "u 00:30-01:00 30 critical " + join(sats('G', 6)) + "/GPS;"},
+        // Missing runs first, then unexpected ones, each in time order.
+        {{epoch(0, 10, {}), extra(1, sats('R', 3)), extra(2, sats('R', 3, 4)), epoch(3, 10, sats('G', 5)), epoch(4, 10, {}),
+          extra(5, sats('R', 3, 7)), epoch(6, 10, sats('G', 5, 6)), epoch(7, 10, {})},
+         "m 01:30-01:30 0 low " + join(sats('G', 5)) + "/GPS;m 03:00-03:00 0 low " + join(sats('G', 5, 6)) +
+             "/GPS;u 00:30-01:00 30 critical " + join(sats('R', 6)) + "/GLONASS;u 02:30-02:30 0 high R07,R08,R09/GLONASS;"},
+        {{}, ""}, {{epoch(0, 10, sats('G', 9))}, ""},
+    };
+    for (const auto& [epochs, expected] : cases) EXPECT_EQ(brief(detect_visibility_anomalies(epochs)), expected);
+    // Severity of missing runs: more than 5 satellites high, more than 10 or three systems critical.
+    const std::pair<Ids, std::string> missing[] = {
+        {sats('G', 5), "low"}, {sats('G', 6), "high"}, {sats('G', 10), "high"}, {sats('G', 11), "critical"},
+        {sats('G', 3) + sats('E', 1), "low"}, {sats('G', 3) + sats('E', 1) + sats('C', 1), "critical"}};
+    for (const auto& [during, severity] : missing) EXPECT_NE(missing_run(during).find(" " + severity + " "), std::string::npos) << join(during);
+    EXPECT_EQ(missing_run({"I01", "J02", "S20", "X05", "R03", "I02"}), "m 00:30-01:00 30 critical I01,J02,S20,X05,R03,I02/GLONASS,QZSS,SBAS,Unknown;");
+    // Unexpected runs: 3 to 5 distinct satellites high, more critical; one listed twice counts once.
+    EXPECT_EQ(unexpected_run(sats('G', 5)), "u 00:30-01:00 30 high " + join(sats('G', 5)) + "/GPS;");
+    EXPECT_EQ(unexpected_run(sats('G', 6)), "u 00:30-01:00 30 critical " + join(sats('G', 6)) + "/GPS;");
+    EXPECT_EQ(unexpected_run({"G01", "G02", "G01"}), "u 00:30-01:00 30 low G01,G02/GPS;");
+}
+
+TEST(VisibilityRuns, DurationAndDescription) {
+    std::vector<EpochVisibility> e = {epoch(0, 10, {}), epoch(1, 10, sats('G', 5)), epoch(2, 10, sats('G', 5)), epoch(3, 10, {})};
+    e[2].timestamp = "2024-01-07T00:02:00.600Z";
+    auto out = detect_visibility_anomalies(e);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_NEAR(out[0].duration_seconds, 90.6, 1e-3);
+    EXPECT_EQ(out[0].description, "5 satellites missing for 91s - possible jamming or obstruction");
+    e[1].timestamp = "2024-01-06T23:59:50.000Z";  // across midnight
+    e[2].timestamp = "2024-01-07T00:00:10.000Z";
+    EXPECT_NEAR(detect_visibility_anomalies(e).at(0).duration_seconds, 20.0, 1e-3);
+    // Timestamps that do not read: 30 s per epoch of the run, the ending epoch included.
+    e[1].timestamp = "start";
+    e[2].timestamp = "2024-01-07";
+    out = detect_visibility_anomalies(e);
+    EXPECT_EQ(out.at(0).start_time, "start");
+    EXPECT_EQ(out[0].description, "5 satellites missing for 60s - possible jamming or obstruction");
+    EXPECT_EQ(detect_visibility_anomalies({extra(0, {}), extra(1, sats('G', 3)), extra(2, {})}).at(0).description,
+              "3 unexpected satellites for 0s - possible spoofing or multipath");
+}
+
+namespace {
+
+VisibilitySummary predict(const NavigationData& nav, const Rinex3Text& text, double mask = 5.0) {
+    return predict_visibility(prediction_source(nav, mask), text.parse());
+}
+Rinex3Text at_receiver() { return std::move(Rinex3Text().position(kEarthRadius, 0.0, 0.0)); }
+std::vector<SatLine> seen(const Ids& ids) {
+    std::vector<SatLine> out;
+    for (const auto& id : ids) out.push_back({id, {45.0}});
+    return out;
+}
+// "predicted observed missing unexpected confirmation% | missing | unexpected" of a summary, and
+// "name predicted observed rate% missing/unexpected;" of each system.
+std::string brief(const VisibilitySummary& v) {
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%g %g %g %g %.4g%%", v.mean_predicted, v.mean_observed, v.mean_missing,
+                  v.mean_unexpected, v.confirmation_rate);
+    std::string s = buf + (" | " + join(v.frequently_missing) + " | " + join(v.frequently_unexpected) + " |");
+    for (const auto& [name, sv] : v.by_system) {
+        std::snprintf(buf, sizeof buf, " %s %llu %llu %g%% ", name.c_str(), (unsigned long long)sv.predicted_satellites,
+                      (unsigned long long)sv.observed_satellites, sv.confirmation_rate);
+        s += buf + join(sv.missing_satellites) + "/" + join(sv.unexpected_satellites) + ";";
+    }
+    return s;
+}
+const std::string kEmpty = " GLONASS 0 0 0% /; Galileo 0 0 0% /; BeiDou 0 0 0% /;";
+
+}  // namespace
+
+TEST(VisibilityPrediction, ConfirmedMissingAndUnexpected) {
+    NavigationData nav;
+    for (auto [letter, prn, angle] : std::vector<std::tuple<char, int, double>>{
+             {'G', 12, 0.0}, {'E', 3, 0.0}, {'G', 2, 0.0}, {'J', 1, 0.0}, {'C', 30, 0.0}})
+        add_orbit(nav, letter, prn, angle);
+    nav.glonass_ephemerides.add("R07", GlonassEphemeris{});
+    const PredictionSource source = prediction_source(nav, 7.5);
+    EXPECT_EQ(source.satellites, (Ids{"C30", "E03", "G02", "G12", "J01", "R07"}));
+    EXPECT_EQ(source.source_text + " " + std::to_string(source.elevation_mask), "BRDC Navigation (6 satellites) 7.500000");
+
+    NavigationData sky;
+    add_orbit(sky, 'G', 1, 0.0);    // zenith
+    add_orbit(sky, 'G', 2, 20.0);   // high in the east
+    add_orbit(sky, 'G', 3, 180.0);  // below the horizon
+    add_orbit(sky, 'E', 1, -20.0);  // high in the west
+    // G02 reports code values only and G04 a negative strength: not observed. G09 has no
+    // ephemeris although GPS has: unexpected. R01 (no GLONASS ephemeris), S20 and I05 take no part.
+    const std::vector<SatLine> lines = {{"G01", {45.0}}, {"G02", {Field(), 2.1e7}}, {"G04", {-5.0}}, {"E01", {40.0}},
+                                        {"G09", {38.0}}, {"R01", {41.0}},           {"S20", {39.0}}, {"I05", {37.0}}};
+    Rinex3Text text = at_receiver();
+    text.codes('G', {"S1C", "C1C"});
+    for (int e = 0; e < 4; ++e) text.epoch(30.0 * e, lines);
+    const VisibilitySummary v = predict(sky, text);
+    EXPECT_TRUE(v.has_prediction);
+    EXPECT_EQ(v.prediction_source, "BRDC Navigation (4 satellites)");
+    EXPECT_EQ(brief(v), "3 3 1 1 66.67% | G02 | G09 | GPS 2 2 100% G02/G09; GLONASS 0 0 0% /; Galileo 1 1 100% /; BeiDou 0 0 0% /;");
+    EXPECT_TRUE(v.anomalies.empty());  // one of three missing does not start a run
+}
+
+TEST(VisibilityPrediction, MaskShellFrequencyAndRounding) {
+    NavigationData nav;
+    add_orbit(nav, 'G', 1, central_angle_for_elevation(5.1));
+    add_orbit(nav, 'G', 2, -central_angle_for_elevation(4.9));
+    // Overhead, but inside 20,000 km or beyond 50,000 km of the Earth's centre: implausible.
+    add_orbit(nav, 'G', 3, 0.0, 19000000.0);
+    add_orbit(nav, 'G', 4, 0.0, 51000000.0);
+    add_orbit(nav, 'G', 5, 0.0, 45000000.0);
+    Rinex3Text one = at_receiver();
+    one.epoch(0, seen({"G03"}));
+    EXPECT_EQ(brief(predict(nav, one)), "2 1 2 1 0% | G01,G05 | G03 | GPS 2 1 50% G01,G05/G03;" + kEmpty);
+    EXPECT_EQ(predict(nav, one, 4.8).mean_predicted, 3.0);
+    EXPECT_EQ(predict(nav, one, 5.2).mean_predicted, 1.0);
+
+    // "Frequently" means in more than a quarter of the epochs: of eight, G01 missing twice, G02
+    // three times; G09 unexpected three times, G10 twice.
+    NavigationData four;
+    for (std::uint32_t prn = 1; prn <= 4; ++prn) add_orbit(four, 'G', prn, 10.0 * prn);
+    Rinex3Text eight = at_receiver();
+    for (int e = 0; e < 8; ++e) {
+        Ids ids = {"G03", "G04"};
+        if (e >= 2) ids.push_back("G01");
+        if (e >= 3) ids.push_back("G02");
+        if (e < 3) ids.push_back("G09");
+        if (e >= 6) ids.push_back("G10");
+        eight.epoch(30.0 * e, seen(ids));
+    }
+    EXPECT_EQ(brief(predict(four, eight)), "4 4 0.625 0.625 84.38% | G02 | G09 | GPS 4 6 100% G02/G09;" + kEmpty);
+
+    // Per system the mean predicted count rounds up: G08's record is usable (within 4 hours of its
+    // time) only at the third epoch. The rate of a system never exceeds 100 %.
+    NavigationData seven;
+    for (std::uint32_t prn = 1; prn <= 7; ++prn) add_orbit(seven, 'G', prn, -35.0 + 10.0 * prn);
+    add_orbit(seven, 'G', 8, 0.0, kGpsRadius, 4 * 3600.0 + 450.0);
+    Rinex3Text three = at_receiver();
+    three.epoch(0, seen(sats('G', 7) + Ids{"G20"})).epoch(300, seen(sats('G', 7))).epoch(600, seen(sats('G', 8)));
+    EXPECT_EQ(brief(predict(seven, three)), "7.33333 7.66667 0 0.333333 100% |  | G20 | GPS 8 9 100% /G20;" + kEmpty);
+}
+
+TEST(VisibilityPrediction, WhichConstellationsTakePart) {
+    // QZSS counts in the overall figures only; constellations without any ephemeris not at all.
+    NavigationData nav;
+    add_orbit(nav, 'G', 1, 0.0);
+    add_orbit(nav, 'J', 2, 10.0);
+    add_orbit(nav, 'J', 3, 20.0);
+    Rinex3Text text = at_receiver();
+    text.epoch(0, seen({"G01", "J02", "J07", "E01", "R01", "S20", "I01", "C01"}))
+        .epoch(30, seen({"G01", "J07"}))
+        .epoch(60, seen({"G01", "J02"}))
+        .epoch(90, seen({"G01", "J02", "J07"}));
+    EXPECT_EQ(brief(predict(nav, text)), "3 2.5 1.25 0.75 58.33% | J03 | J07 | GPS 1 1 100% /;" + kEmpty);
+    add_orbit(nav, 'E', 2, -10.0);
+    EXPECT_EQ(brief(predict(nav, text)), "4 2.75 2.25 1 43.75% | E02,J03 | J07 | GPS 1 1 100% /; GLONASS 0 0 0% /; Galileo 1 1 100% E02/; BeiDou 0 0 0% /;");
+
+    // No receiver position or no epochs: no prediction. Navigation data without ephemerides: a
+    // prediction of nothing.
+    Rinex3Text unplaced;
+    unplaced.epoch(0, seen({"G01"}));
+    EXPECT_EQ(predict(nav, unplaced), VisibilitySummary{});
+    EXPECT_EQ(predict(nav, at_receiver()), VisibilitySummary{});
+    const VisibilitySummary none = predict(NavigationData{}, text);
+    EXPECT_EQ(none.prediction_source, "BRDC Navigation (0 satellites)");
+    EXPECT_EQ(brief(none), "0 0 0 0 0% |  |  | GPS 0 0 0% /;" + kEmpty);
+
+    // A run of missing satellites becomes an anomaly of the summary.
+    NavigationData gps;
+    for (std::uint32_t prn = 1; prn <= 4; ++prn) add_orbit(gps, 'G', prn, -25.0 + 10.0 * prn);
+    Rinex3Text run = at_receiver();
+    run.epoch(0, seen(sats('G', 4))).epoch(30, seen({"G01"})).epoch(60, seen({"G04"})).epoch(90, seen(sats('G', 4)));
+    const VisibilitySummary v = predict(gps, run);
+    EXPECT_EQ(brief(v.anomalies), "m 00:30-01:00 30 low G02,G03,G04,G01/GPS;");
+    EXPECT_EQ(v.anomalies.at(0).description, "4 satellites missing for 30s - possible jamming or obstruction");
+}
