@@ -26,13 +26,13 @@ constexpr std::int64_t kUnixDayNumber = 2440588;  // day number of 1970-01-01
 }  // namespace
 
 std::int64_t unix_nanoseconds(const EpochTime& t) {
-    if (!std::isfinite(t.second)) return kNotATime;
     // Month and day are unsigned 32-bit fields; in 64-bit arithmetic none of the terms below can
     // overflow before the range test.
     const std::int64_t days = day_number(t.year, t.month, t.day) - kUnixDayNumber;
     const std::int64_t whole = days * 86400 + static_cast<std::int64_t>(t.hour) * 3600 +
                                static_cast<std::int64_t>(t.minute) * 60;
-    // The range test is done in floating point, with a margin, before any integer product.
+    // The range test is done in floating point, with a margin, before any integer product or
+    // conversion; a second that is infinite or not a number fails it too.
     const double approx = (static_cast<double>(whole) + t.second) * 1e9;
     if (!(std::fabs(approx) < 9.2e18)) return kNotATime;
     const double frac_ns = std::nearbyint(t.second * 1e9);

@@ -103,9 +103,14 @@ Ref grid_buffer(const RinexObsData& obs, const ObsGridLayout& layout, GridStride
 Ref header_attributes(const RinexObsData& obs) {
     Ref d = Ref::steal(PyDict_New());
     if (!d) return d;
+    // 0.0 means the header had no INTERVAL line (None); the wrapper then takes the epochs' spacing.
+    auto interval = [&]() -> PyObject* {
+        if (obs.interval > 0.0) return new_float(obs.interval);
+        Py_INCREF(Py_None);
+        return Py_None;
+    };
     bool ok = dict_set(d.get(), "version", new_float(obs.version)) &&
-              // 0.0 means the header had no INTERVAL line; the wrapper then takes the spacing.
-              dict_set(d.get(), "interval", obs.interval > 0.0 ? new_float(obs.interval) : Py_NewRef(Py_None)) &&
+              dict_set(d.get(), "interval", interval()) &&
               dict_set(d.get(), "rinextype", new_text("obs")) &&
               dict_set(d.get(), "filename", new_text(obs.filename)) &&
               dict_set(d.get(), "marker_name", new_text(obs.marker_name)) &&
