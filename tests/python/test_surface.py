@@ -55,6 +55,9 @@ SURFACE = {
     "RinexObsData.snr_stats_by_satellite": ("method", S, "Get SNR statistics per satellite\n"
                                             "Returns HashMap with satellite ID as key, stats dict as value"),
     "NavigationData.has_data": ("method", S, "Check if navigation data is available"),
+    "RinexObsData.to_xarray": ("method", "($self, use=None, meas=None)", None),
+    "RinexObsData.cn0": ("method", S, None),
+    "AnalysisResult.to_dataframe": ("method", "($self, what)", None),
     **{f"RinexObsData.{n}": ("attr", None, d) for n, d in [
         ("version", "Get RINEX version"), ("marker_name", "Get marker name"), ("receiver_type", "Get receiver type"),
         ("interval", "Get interval"), ("num_epochs", "Get number of epochs"),
