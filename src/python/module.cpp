@@ -3,6 +3,7 @@
 #include "python/classes.hpp"
 #include "python/functions.hpp"
 #include "python/objects.hpp"
+#include "python/pickling.hpp"
 
 #include <cstring>
 
@@ -127,6 +128,13 @@ PyObject* init_module() {
     for (const PyMethodDef* f = functions; f->ml_name != nullptr; ++f) {
         if (!append_name(all.get(), f->ml_name)) return nullptr;
     }
+    // The reconstructor of pickled results: in the module but not in __all__, and named after
+    // the compiled module itself, where pickle looks it up when loading.
+    Ref restore_module = Ref::steal(PyUnicode_FromString(kRestoreModule));
+    if (!restore_module) return nullptr;
+    Ref restore = Ref::steal(PyCFunction_NewEx(&restore_result_def, m, restore_module.get()));
+    if (!restore || PyModule_AddObjectRef(m, restore_result_def.ml_name, restore.get()) != 0) return nullptr;
+
     if (PyModule_AddObjectRef(m, "__all__", all.get()) != 0) return nullptr;
     return module.release();
 }

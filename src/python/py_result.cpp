@@ -9,6 +9,7 @@
 #include "python/arrays.hpp"
 #include "python/classes.hpp"
 #include "python/objects.hpp"
+#include "python/pickling.hpp"
 #include "results/json_writer.hpp"
 
 namespace qcn0::py {
@@ -436,6 +437,8 @@ PyMethodDef result_methods[] = {
     QCN0_METHOD("visibility_debug", visibility_debug, "Get detailed visibility debug info per system"),
     {"to_dataframe", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(result_to_dataframe)),
      METH_VARARGS | METH_KEYWORDS, QCN0_TO_DATAFRAME_DOC},
+    {"__reduce__", result_reduce, METH_NOARGS,
+     "__reduce__($self)\n--\n\nFor pickle: the module's reconstructor and the result's compact state."},
     {nullptr, nullptr, 0, nullptr},
 };
 

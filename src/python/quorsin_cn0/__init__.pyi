@@ -1,6 +1,7 @@
 """Type information for the quorsin_cn0 extension module."""
 
 from typing import (
+    Callable,
     Dict,
     Iterable,
     List,
@@ -328,6 +329,8 @@ class AnalysisResult:
         self,
         what: Literal["satellites", "constellations", "timeseries", "anomalies", "events", "samples"],
     ) -> pd.DataFrame: ...
+    def __reduce__(self) -> Tuple[Callable[[bytes], AnalysisResult], Tuple[bytes]]:
+        """For pickle: the module's reconstructor and the result's compact state."""
 
 def read_rinex_obs(path: str) -> RinexObsData: ...
 def read_rinex_obs_bytes(data: bytes, filename: str) -> RinexObsData: ...
