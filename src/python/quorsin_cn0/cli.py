@@ -157,7 +157,8 @@ class _DefaultGroup(click.Group):
         return super().parse_args(ctx, args)
 
     def format_usage(self, ctx: click.Context, formatter: click.HelpFormatter) -> None:
-        formatter.write_usage("quorsin-cn0", "FILE [FILE ...] [OPTIONS] | report FILE -o OUT.html | --example")
+        formatter.write_usage("quorsin-cn0", "FILE [FILE ...] [OPTIONS] | report FILE -o OUT.html | "
+                              "batch PATTERN --out OUT.parquet | --example")
 
 
 _EPILOG = """\b
@@ -167,6 +168,7 @@ Examples:
   quorsin-cn0 site1.crx.gz --json > site1.jsonl
   quorsin-cn0 report --example -o example.html
   quorsin-cn0 report site1.crx.gz --nav BRDC.rnx -o site1.html
+  quorsin-cn0 batch 'archive/**/*.crx.gz' --out kpis.parquet --events events.parquet --resume
 """
 
 
@@ -269,6 +271,128 @@ def report_command(file: Optional[str], nav: Tuple[str, ...], min_elevation: flo
         _fail(output, e)
         sys.exit(1)
     click.echo(output)
+
+
+@main.command("batch", epilog=_EPILOG)
+@click.argument("inputs", nargs=-1, required=True, metavar="PATTERN...")
+@click.option("--out", required=True, type=click.Path(dir_okay=False), metavar="OUT.parquet",
+              help="Parquet file of one row per observation file.")
+@click.option("--events", "events_out", type=click.Path(dir_okay=False), metavar="EVENTS.parquet",
+              help="Parquet file of one row per interference event.")
+@click.option("--nav", "nav", multiple=True, type=click.Path(dir_okay=False), metavar="NAV",
+              help="Navigation file for every input (repeatable); default: found beside each file by name.")
+@click.option("--min-elevation", type=float, default=None, metavar="DEG", help="Elevation mask in degrees.")
+@click.option("--systems", metavar="G,E,...", help="Constellations to analyse (letters).")
+@click.option("--workers", type=click.IntRange(min=1), default=None, metavar="N",
+              help="Threads on this machine (default: one per core).")
+@click.option("--scheduler", metavar="tcp://HOST:8786", help="Run on this Dask cluster instead of here.")
+@click.option("--resume", is_flag=True, help="Skip the files that already have a row without error in OUT.")
+def batch_command(inputs: Tuple[str, ...], out: str, events_out: Optional[str], nav: Tuple[str, ...],
+                  min_elevation: Optional[float], systems: Optional[str], workers: Optional[int],
+                  scheduler: Optional[str], resume: bool) -> None:
+    """Analyse every file matching PATTERN (quote it; ** recurses) and write one Parquet row per
+    file: station, epochs, satellites per system, C/N0 per band, grade, health, verdicts, events.
+
+    The output is rewritten every minute and at the end, each time to a temporary file renamed over
+    the old one: an interrupted run leaves a complete table, and --resume continues from it."""
+    from quorsin_cn0 import batch
+
+    try:
+        batch.need("pandas")
+        batch.need("pyarrow")
+        if scheduler:
+            batch.need("distributed")
+    except ImportError as e:
+        raise click.UsageError(str(e))
+    config = batch.config_options(None)
+    if min_elevation is not None:
+        config["min_elevation"] = min_elevation
+    chosen = _systems(systems)
+    if chosen:
+        config["systems"] = chosen
+    paths = batch.expand_inputs(inputs)
+    if not paths:
+        raise click.UsageError(f"no file matches {' '.join(inputs)}")
+    done_rows, done_events = _done(out, events_out) if resume else ([], [])
+    done = {os.path.abspath(r["path"]) for r in done_rows}
+    todo = [p for p in paths if os.path.abspath(p) not in done]
+    navs = batch.pair_navigation(todo, list(nav) if nav else None)
+    rows = list(done_rows)
+    events = list(done_events)
+    failed = 0
+    last_write = time.monotonic()
+    bar = batch.Progress(len(todo))
+    try:
+        for _, row, evs in batch.iter_rows(todo, navs, config, workers, scheduler):
+            rows.append(row)
+            events.extend(evs)
+            bar.step()
+            if row["error"]:
+                failed += 1
+                click.echo(f"\nquorsin-cn0: {row['path']}: {row['error']}" if bar.bar else
+                           f"quorsin-cn0: {row['path']}: {row['error']}", err=True)
+            if time.monotonic() - last_write > CHECKPOINT_S:
+                _write_tables(batch, rows, events, out, events_out)
+                last_write = time.monotonic()
+    except KeyboardInterrupt:
+        bar.close()
+        _write_tables(batch, rows, events, out, events_out)
+        click.echo(f"quorsin-cn0: interrupted; {len(rows)} rows in {out} (rerun with --resume)", err=True)
+        sys.exit(130)
+    finally:
+        bar.close()
+    _write_tables(batch, rows, events, out, events_out)
+    skipped = len(paths) - len(todo)
+    click.echo(f"{out}: {len(rows)} files ({len(todo)} analysed, {failed} failed, {skipped} already done)"
+               + (f"; {events_out}: {len(events)} events" if events_out else ""), err=True)
+    sys.exit(1 if failed else 0)
+
+
+CHECKPOINT_S = 60.0
+
+
+def _done(out: str, events_out: Optional[str]) -> Tuple[List[dict], List[dict]]:
+    """Rows of an earlier run that went through, and their events."""
+    if not os.path.exists(out):
+        return [], []
+    import pyarrow.parquet as pq  # type: ignore[import-untyped, import-not-found, unused-ignore]
+
+    try:
+        rows = [r for r in pq.read_table(out).to_pylist() if not r.get("error")]
+        paths = {r["path"] for r in rows}
+        events = []
+        if events_out and os.path.exists(events_out):
+            events = [e for e in pq.read_table(events_out).to_pylist() if e.get("path") in paths]
+    except Exception as e:  # an unreadable or foreign file is not silently replaced
+        raise click.UsageError(f"--resume: cannot read {out}: {_reason(e)}")
+    return rows, events
+
+
+def _write_parquet(pa: Any, pq: Any, frame: Any, path: str) -> None:
+    folder = os.path.dirname(os.path.abspath(path))
+    fd, tmp = tempfile.mkstemp(prefix=".quorsin-", suffix=".parquet.tmp", dir=folder)
+    os.close(fd)
+    try:
+        pq.write_table(pa.Table.from_pandas(frame, preserve_index=False), tmp)
+        os.chmod(tmp, 0o644)
+        os.replace(tmp, path)
+    except BaseException:
+        try:
+            os.unlink(tmp)
+        except OSError:
+            pass
+        raise
+
+
+def _write_tables(batch: Any, rows: List[dict], events: List[dict], out: str, events_out: Optional[str]) -> None:
+    import pyarrow as pa  # type: ignore[import-untyped, import-not-found, unused-ignore]
+    import pyarrow.parquet as pq  # type: ignore[import-untyped, import-not-found, unused-ignore]
+
+    # Events first: a run stopped between the two files leaves events of files not yet in OUT,
+    # which --resume drops, never rows whose events are missing.
+    if events_out:
+        _write_parquet(pa, pq, batch.events_frame(events), events_out)
+    _write_parquet(pa, pq, batch.files_frame(rows), out)
 
 
 if __name__ == "__main__":  # pragma: no cover
