@@ -26,7 +26,7 @@ def have_data() -> bool:
 
 @pytest.fixture
 def data_dir() -> pathlib.Path:
-    if not have_data():
+    if not DATA_DIR.is_dir():
         pytest.skip(NO_DATA_REASON)
     return DATA_DIR
 
@@ -152,69 +152,48 @@ def nav_text(records: list[tuple[str, float]]) -> str:
     return text + header_line("", "END OF HEADER") + "".join(nav_record(*r) for r in records)
 
 
-# --- the analysis document -------------------------------------------------------------------
+# --- the analysis document: the members of every record, in the order of its fields ------------
 
-KEYS = {name: keys.split() for name, keys in {
-    "top": "file_info quality_score summary constellation_stats satellite_stats timeseries skyplot heatmap "
-           "anomalies visibility spoofing_unexpected_threshold spoofing_min_unexpected_count",
+POINT = "timestamp cn0 elevation azimuth"
+SHAPE = {
+    "": "file_info quality_score summary constellation_stats satellite_stats timeseries skyplot heatmap anomalies "
+        "visibility spoofing_unexpected_threshold spoofing_min_unexpected_count",
     "file_info": "filename marker_name receiver_type antenna_type start_time end_time duration_hours interval "
                  "position_lat position_lon position_height",
     "quality_score": "overall cn0_score coverage_score consistency_score grade interpretation",
-    "summary": "total_observations total_satellites total_epochs systems_observed mean_cn0 min_cn0 max_cn0 "
-               "anomaly_count critical_count high_count low_count",
-    "constellation": "system satellite_count observation_count mean_cn0 min_cn0 max_cn0 std_cn0 "
-                     "satellites_expected availability_ratio cycle_slips data_gaps",
-    "satellite": "satellite system observation_count mean_cn0 min_cn0 max_cn0 std_cn0 mean_elevation",
-    "timeseries": "timestamps mean_cn0 satellite_count satellite_timeseries constellation_timeseries",
-    "series": "satellite system signal cn0_series",
-    "point": "timestamp cn0 elevation azimuth",
-    "skyplot": "traces heatmap_points coverage_percent",
-    "trace": "satellite system points",
-    "sky_point": "azimuth elevation cn0 satellite",
-    "heat_point": "azimuth_bin elevation_bin mean_cn0 count",
+    "summary": "total_observations total_satellites total_epochs systems_observed mean_cn0 min_cn0 max_cn0 anomaly_count "
+               "critical_count high_count low_count",
+    "constellation_stats": {"*": "system satellite_count observation_count mean_cn0 min_cn0 max_cn0 std_cn0 "
+                                 "satellites_expected availability_ratio cycle_slips data_gaps"},
+    "satellite_stats": {"*": "satellite system observation_count mean_cn0 min_cn0 max_cn0 std_cn0 mean_elevation"},
+    "timeseries": {"": "timestamps mean_cn0 satellite_count satellite_timeseries constellation_timeseries",
+                   "satellite_timeseries": {"*": {"": "satellite system signal cn0_series", "cn0_series": [POINT]}},
+                   "constellation_timeseries": {"*": [POINT]}},
+    "skyplot": {"": "traces heatmap_points coverage_percent",
+                "traces": [{"": "satellite system points", "points": ["azimuth elevation cn0 satellite"]}],
+                "heatmap_points": ["azimuth_bin elevation_bin mean_cn0 count"]},
     "heatmap": "azimuth_bins elevation_bins cn0_matrix count_matrix",
-    "anomaly": "timestamp severity event_type description cn0_drop affected_satellites affected_systems",
-    "visibility": "has_prediction prediction_source confirmation_rate mean_predicted mean_observed mean_missing "
-                  "mean_unexpected frequently_missing frequently_unexpected by_system anomalies",
-    "system_visibility": "system predicted_satellites observed_satellites confirmation_rate missing_satellites "
-                         "unexpected_satellites",
-    "visibility_anomaly": "start_time end_time duration_seconds anomaly_type severity affected_satellites "
-                          "affected_systems description",
-}.items()}
+    "anomalies": ["timestamp severity event_type description cn0_drop affected_satellites affected_systems"],
+    "visibility": {"": "has_prediction prediction_source confirmation_rate mean_predicted mean_observed mean_missing "
+                       "mean_unexpected frequently_missing frequently_unexpected by_system anomalies",
+                   "by_system": {"*": "system predicted_satellites observed_satellites confirmation_rate "
+                                      "missing_satellites unexpected_satellites"},
+                   "anomalies": ["start_time end_time duration_seconds anomaly_type severity affected_satellites "
+                                 "affected_systems description"]},
+}
 
 
-def check_document_shape(doc: dict) -> None:
-    """Every record of an analysis document with all its members, in the order of its fields."""
-    def keys(obj, name):
-        assert list(obj) == KEYS[name], name
-    keys(doc, "top")
-    for name in ("file_info", "quality_score", "summary", "timeseries", "skyplot", "heatmap"):
-        keys(doc[name], name)
-    for name, stats in doc["constellation_stats"].items():
-        keys(stats, "constellation")
-        assert stats["system"] == name
-    for sat, stats in doc["satellite_stats"].items():
-        keys(stats, "satellite")
-        assert stats["satellite"] == sat
-    ts = doc["timeseries"]
-    assert len(ts["timestamps"]) == len(ts["mean_cn0"]) == len(ts["satellite_count"])
-    for series in ts["satellite_timeseries"].values():
-        keys(series, "series")
-        [keys(p, "point") for p in series["cn0_series"]]
-    [keys(p, "point") for points in ts["constellation_timeseries"].values() for p in points]
-    for trace in doc["skyplot"]["traces"]:
-        keys(trace, "trace")
-        [keys(p, "sky_point") for p in trace["points"]]
-    [keys(h, "heat_point") for h in doc["skyplot"]["heatmap_points"]]
-    if doc["summary"]["total_observations"]:
-        hm = doc["heatmap"]
-        assert (len(hm["azimuth_bins"]), len(hm["elevation_bins"])) == (36, 18)
-        assert [len(row) for row in hm["cn0_matrix"]] == [len(row) for row in hm["count_matrix"]] == [36] * 18
-    [keys(a, "anomaly") for a in doc["anomalies"]]
-    v = doc["visibility"]
-    if v is not None:
-        keys(v, "visibility")
-        for name, sv in v["by_system"].items():
-            keys(sv, "system_visibility")
-            assert sv["system"] == name
-        [keys(a, "visibility_anomaly") for a in v["anomalies"]]
+def check_document_shape(doc, spec=SHAPE) -> None:
+    """Every record of an analysis document with all its members, in order; 36 x 18 sky cells."""
+    if isinstance(spec, str):
+        assert list(doc) == spec.split()
+    elif isinstance(spec, list):
+        [check_document_shape(item, spec[0]) for item in doc]
+    elif doc is not None:
+        for key, sub in spec.items():
+            if key == "":
+                assert list(doc) == sub.split()
+            for item in (doc.values() if key == "*" else [doc[key]] if key else []):
+                check_document_shape(item, sub)
+    if spec is SHAPE and doc["summary"]["total_observations"]:
+        assert [len(row) for row in doc["heatmap"]["cn0_matrix"] + doc["heatmap"]["count_matrix"]] == [36] * 36

@@ -53,10 +53,9 @@ TLE = ("GPS BIIR-2  (PRN 13)\n1 24876U 97035A   24160.50000000  .00000000  00000
 
 
 def touch(obj) -> None:
-    for name in dir(type(obj)):
-        value = getattr(obj, name) if not name.startswith("_") else None
-        if callable(value) and name not in ("from_obs", "set_navigation", "analyze_file", "analyze_with_nav", "analyze"):
-            value("GPS") if name == "get_constellation_summary" else value()
+    for name in (n for n in dir(type(obj)) if not n.startswith("_") and n not in ("analyze", "cn0")):
+        value, signature = getattr(obj, name), getattr(getattr(type(obj), name), "__text_signature__", None)
+        value("GPS") if name == "get_constellation_summary" else value() if signature == "($self)" else None
     repr(obj)
 
 

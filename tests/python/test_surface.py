@@ -20,8 +20,8 @@ CONFIG_SIGNATURE = (
     "anomaly_sensitivity=0.5, interference_threshold_db=6.0, verbose=False, nav_file=None, "
     "spoofing_unexpected_threshold=0.40, spoofing_min_unexpected_count=8.0)")
 S = "($self)"
-# name -> (kind, text signature, docstring); kind: fn, class, method, static or attr (attr: type of its value on a
-# result, or None where no docstring is fixed).
+# name -> (kind, text signature, docstring); kind: fn, class, method, static, attr or py (a Python function);
+# docstring None where none is fixed, ending in "..." where only its start is.
 SURFACE = {
     "read_rinex_obs": ("fn", "(path)", "Read RINEX observation file from path"),
     "read_rinex_obs_bytes": ("fn", "(data, filename)", "Read RINEX observation file from bytes"),
@@ -55,6 +55,16 @@ SURFACE = {
     "RinexObsData.snr_stats_by_satellite": ("method", S, "Get SNR statistics per satellite\n"
                                             "Returns HashMap with satellite ID as key, stats dict as value"),
     "NavigationData.has_data": ("method", S, "Check if navigation data is available"),
+    # The array and table views and the interference monitor (their own tests pin their texts).
+    "RinexObsData.cn0": ("method", S, "Signal strength as NumPy arrays: (times, satellites, codes, values)..."),
+    "RinexObsData.to_xarray": ("method", "($self, use=None, meas=None)",
+                               "The observations as an xarray.Dataset laid out like georinex.load's..."),
+    "AnalysisResult.to_dataframe": ("method", "($self, what)", "A table of the result as a pandas DataFrame..."),
+    "AnalysisResult.health": ("method", S, "Station health: completeness_percent (observed over expected..."),
+    "AnalysisResult.interference_events": ("method", S, "Interference and spoofing events found band by band..."),
+    "AnalysisResult.interference_verdict": ("attr", None, "Verdict of the band-wise interference monitor..."),
+    "AnalysisResult._repr_html_": ("py", None, "HTML summary card for notebooks: verdict, grade, key figures and a "
+                                   "small C/N0 plot."),
     "RinexObsData.to_xarray": ("method", "($self, use=None, meas=None)", None),
     "RinexObsData.cn0": ("method", S, None),
     "AnalysisResult.to_dataframe": ("method", "($self, what)", None),
@@ -131,12 +141,14 @@ def test_surface_entry(name):
     obj = getattr(getattr(q, owner) if owner else q, member)
     raw = vars(getattr(q, owner))[member] if owner else obj
     expected_type = {"fn": types.BuiltinFunctionType, "class": type, "static": staticmethod,
-                     "method": types.MethodDescriptorType, "attr": types.GetSetDescriptorType}[kind]
+                     "method": types.MethodDescriptorType, "attr": types.GetSetDescriptorType,
+                     "py": types.FunctionType}[kind]
     assert isinstance(raw, expected_type)
-    if kind != "attr":
+    if kind not in ("attr", "py"):
         assert obj.__text_signature__ == signature
     if doc is not None:
-        assert (raw if kind == "attr" else obj).__doc__ == doc
+        text = (raw if kind == "attr" else obj).__doc__
+        assert text.startswith(doc[:-3]) if doc.endswith("...") else text == doc
     if kind == "class":
         assert (obj.__name__, obj.__module__) == (member, "builtins")
         assert ("__repr__" in vars(obj)) == (member not in ("AnalysisConfig", "CN0Analyzer"))
