@@ -1,7 +1,5 @@
-"""Analyses of small files built here, whose every figure follows by hand: the values, views and
-JSON text of a result, the sample filters, C/N0 anomalies and their verdicts, the visibility
-comparison with navigation data, files without accepted samples, AnalysisConfig's rules, and the
-entry points of CN0Analyzer with the order of their failures."""
+"""Analyses of small files built here, whose every figure follows by hand: a result's values, views and JSON text,
+sample filters, C/N0 anomalies, visibility, files without samples, AnalysisConfig, CN0Analyzer and its failures."""
 
 from __future__ import annotations
 
@@ -61,18 +59,13 @@ def test_hand_checked_result(write):
     assert s.overall == r.score == pytest.approx(4 / 22 * 25 + 13 / 15 * 30 + 5 / 6 * 20 + 15 + 5)
     assert (s.rating, s.post_processing_suitable, r.quality_grade) == ("D - Poor", True, "D")
     assert repr(s) == "QualityScore(overall=67, rating='D - Poor')"
-    assert r.get_constellation_summary("GPS") == {
-        "system": "GPS", "constellation": "GPS", "satellite_count": "2", "satellites_observed": "2",
-        "satellites_expected": "12", "observation_count": "6", "mean_cn0": "46.0", "cn0_mean": "46.0",
-        "min_cn0": "42.0", "max_cn0": "48.0", "std_cn0": "2.31", "cn0_std": "2.31", "availability_ratio": "0.167",
-        "cycle_slips": "0", "data_gaps": "0"}
-    galileo = r.get_constellation_summary(name="Galileo")
-    assert [galileo[k] for k in ("mean_cn0", "min_cn0", "max_cn0", "std_cn0", "availability_ratio",
-                                 "satellites_expected", "data_gaps")] == ["39.4", "39.0", "40.5", "0.58", "0.200", "10", "1"]
+    keys = ("satellite_count", "satellites_expected", "observation_count", "mean_cn0", "min_cn0", "max_cn0", "std_cn0",
+            "availability_ratio", "data_gaps")
+    assert [r.get_constellation_summary("GPS")[k] for k in keys] == ["2", "12", "6", "46.0", "42.0", "48.0", "2.31", "0.167", "0"]
+    assert [r.get_constellation_summary(name="Galileo")[k] for k in keys] == ["2", "10", "5", "39.4", "39.0", "40.5", "0.58", "0.200", "1"]
     assert [r.get_constellation_summary(n) for n in ("gps", "G", "GLONASS", "", "GPS ")] == [None] * 5
     assert r.get_satellite_ids() == [t["satellite"] for t in r.get_skyplot_data()] == ["G01", "G02", "E01", "E02"]
-    assert r.get_skyplot_data()[2] == {"satellite": "E01", "system": "Galileo", "azimuths": "0,0",
-                                       "elevations": "45,45", "cn0_values": "39.5,40.5"}
+    assert [r.get_skyplot_data()[2][k] for k in ("system", "azimuths", "elevations", "cn0_values")] == ["Galileo", "0,0", "45,45", "39.5,40.5"]
     assert doc["satellite_stats"]["G01"] == {"satellite": "G01", "system": "GPS", "observation_count": 3,
                                              "mean_cn0": 44.0, "min_cn0": 42.0, "max_cn0": 46.0,
                                              "std_cn0": pytest.approx(statistics.pstdev([42, 44, 46])), "mean_elevation": 45.0}
@@ -151,27 +144,17 @@ def test_unexpected_satellites_and_constellations_without_ephemerides(write):
             r.visibility_mean_unexpected, r.visibility_confirmation_rate) == (3.0, 3.0, 1.0, 1.0, pytest.approx(200 / 3))
     assert (r.get_frequently_missing_satellites(), r.get_frequently_unexpected_satellites()) == (["G02"], ["G09"])
     assert (r.visibility_anomaly_count, r.spoofing_detected) == (0, False)
-    debug = r.visibility_debug()
-    assert debug["GPS"] == {"predicted": "3", "observed": "3", "confirmation_rate": "100.0%", "missing_count": "1",
-                            "missing_sats": "G02", "unexpected_count": "1", "unexpected_sats": "G09"}
-    assert debug["Galileo"] == {"predicted": "0", "observed": "0", "confirmation_rate": "0.0%", "missing_count": "0",
-                                "missing_sats": "", "unexpected_count": "0", "unexpected_sats": ""}
-    assert debug["_overall"] == {"source": "BRDC Navigation (4 satellites)", "mean_predicted": "3.0",
-                                 "mean_observed": "3.0", "mean_missing": "1.0", "mean_unexpected": "1.0",
-                                 "confirmation_rate": "66.7%"}
+    by_system = json.loads(r.to_json())["visibility"]["by_system"]
+    assert by_system["GPS"] == {"system": "GPS", "predicted_satellites": 3, "observed_satellites": 3, "confirmation_rate": 100.0,
+                                "missing_satellites": ["G02"], "unexpected_satellites": ["G09"]}
+    assert [by_system["Galileo"]["predicted_satellites"], r.visibility_debug()["_overall"]["confirmation_rate"]] == [0, "66.7%"]
     assert [r.get_constellation_summary(n)["observation_count"] for n in ("Galileo", "SBAS", "Unknown")] == ["4"] * 3
     assert [r.get_constellation_summary(n)["satellites_expected"] for n in ("GPS", "Galileo")] == ["3", "10"]
     # Without a receiver position the orbits place nothing: no prediction, same assessment.
     no_position = q.analyze_cn0(write("nopos.24o", obs_text([(30.0 * k, sats) for k in range(4)])), nav)
     assert (no_position.has_visibility_prediction, no_position.visibility_prediction_source) == (False, "")
-    assert no_position.visibility_debug() == {"_overall": {
-        "source": "", "mean_predicted": "0.0", "mean_observed": "0.0", "mean_missing": "0.0",
-        "mean_unexpected": "0.0", "confirmation_rate": "0.0%"}}
     doc = json.loads(no_position.to_json())
-    assert doc["visibility"] == {
-        "has_prediction": False, "prediction_source": "", "confirmation_rate": 0.0, "mean_predicted": 0.0,
-        "mean_observed": 0.0, "mean_missing": 0.0, "mean_unexpected": 0.0, "frequently_missing": [],
-        "frequently_unexpected": [], "by_system": {}, "anomalies": []}
+    assert [doc["visibility"][k] for k in ("confirmation_rate", "mean_predicted", "frequently_missing", "by_system")] == [0.0, 0.0, [], {}]
     assert doc["quality_score"] == json.loads(q.analyze_cn0(write("nopos.24o", obs_text(
         [(30.0 * k, sats) for k in range(4)]))).to_json())["quality_score"]
 

@@ -1,6 +1,5 @@
-"""No leaks: every entry point, success and error paths alike, runs many times after a warm-up, and
-afterwards the process holds no more memory (resident size, bytes in use by the C allocator, blocks
-of Python's allocator) and no more open descriptors, and the arguments keep their reference counts."""
+"""No leaks: entry points, success and error paths alike, run many times after a warm-up leave no more memory
+(resident, C heap, Python blocks), no more open descriptors, and the arguments' reference counts as they were."""
 
 from __future__ import annotations
 
@@ -16,17 +15,12 @@ import quorsin_cn0 as q
 from conftest import DATA_DIR, needs_data, obs_text
 
 
-class MallInfo2(ctypes.Structure):
-    _fields_ = [(n, ctypes.c_size_t) for n in "arena ordblks smblks hblks hblkhd usmblks fsmblks uordblks fordblks keepcost".split()]
-
-
 try:
     MALLINFO2 = ctypes.CDLL(None).mallinfo2
-    MALLINFO2.restype = MallInfo2
+    MALLINFO2.restype = type("MallInfo2", (ctypes.Structure,), {"_fields_": [(f"f{k}", ctypes.c_size_t) for k in range(10)]})
 except (OSError, AttributeError):
     MALLINFO2 = None
-# AddressSanitizer quarantines freed memory and allocates outside glibc's heap: only reference
-# counts, blocks and descriptors mean something there.
+# AddressSanitizer quarantines freed memory outside glibc's heap: only counts, blocks and descriptors mean something.
 with open("/proc/self/maps") as maps:
     UNDER_SANITIZER = os.environ.get("QCN0_UNDER_SANITIZER") == "1" or "libasan" in maps.read()
 
@@ -34,7 +28,7 @@ with open("/proc/self/maps") as maps:
 def measures() -> tuple[int, int, int, list[str]]:
     with open("/proc/self/statm") as f:
         rss = int(f.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
-    heap = (lambda i: i.uordblks + i.hblkhd)(MALLINFO2()) if MALLINFO2 else 0
+    heap = (lambda i: i.f7 + i.f4)(MALLINFO2()) if MALLINFO2 else 0  # bytes in use: uordblks + hblkhd
     return rss, heap, sys.getallocatedblocks(), sorted(os.listdir("/proc/self/fd"))
 
 
@@ -78,28 +72,19 @@ def io(tmp_path_factory):
 # name -> (calls, body(paths, obs, nav, result, config, gz))
 CASES = {
     "read": (300, lambda p, obs, nav, r, c, gz: (
-        q.read_rinex_obs(p["obs"]), q.read_rinex_obs_bytes(TEXT, "x"), q.parse_rinex(data=gz, filename="x"),
-        q.read_navigation(p["nav"]), q.read_navigation_bytes(gzip.compress(TEXT[:2000], mtime=0)), q.parse_tle_content(TLE * 3),
+        q.read_rinex_obs(p["obs"]), q.parse_rinex(data=gz, filename="x"), q.read_navigation(p["nav"]), q.parse_tle_content(TLE * 3),
         raises(OSError, lambda: q.read_rinex_obs(p["missing"])), raises(ValueError, lambda: q.read_rinex_obs(p["bad"])),
-        raises(ValueError, lambda: q.parse_rinex(gz[:len(gz) // 2], "x")), raises(OSError, lambda: q.read_navigation(p["missing"])),
-        raises(ValueError, lambda: q.read_navigation_bytes(b"junk")), raises(OSError, lambda: q.read_rinex_obs("nul\x00byte")),
-        raises(TypeError, lambda: q.read_rinex_obs_bytes(TEXT, "x", filename="x")), raises(TypeError, lambda: q.version(1)))),
-    "analyze_cn0": (150, lambda p, obs, nav, r, c, gz: (
-        q.analyze_cn0(p["obs"]), q.analyze_cn0(p["obs"], None, 10, ["G", "E", ""]), q.analyze_cn0(p["real"], p["nav"]),
-        raises(OSError, lambda: q.analyze_cn0(p["missing"])), raises(OSError, lambda: q.analyze_cn0(p["obs"], p["missing"])),
-        raises(ValueError, lambda: q.analyze_cn0(p["obs"], p["bad"])), raises(TypeError, lambda: q.analyze_cn0(p["obs"], systems=["G", 1])))),
-    "analyzer": (150, lambda p, obs, nav, r, c, gz: (
-        q.CN0Analyzer(c).analyze_file(p["obs"]), q.CN0Analyzer(c).analyze_with_nav(p["real"], p["nav"]),
-        q.CN0Analyzer(q.AnalysisConfig(nav_file=p["nav"])).analyze_file(p["real"]),
+        raises(ValueError, lambda: q.parse_rinex(gz[:len(gz) // 2], "x")), raises(ValueError, lambda: q.read_navigation_bytes(b"x")),
+        raises(TypeError, lambda: q.read_rinex_obs_bytes(TEXT, "x", filename="x")), raises(OSError, lambda: q.read_rinex_obs("a\0")))),
+    "analyses": (150, lambda p, obs, nav, r, c, gz: (
+        q.analyze_cn0(p["obs"], None, 10, ["G", "E", ""]), q.CN0Analyzer(c).analyze_with_nav(p["real"], p["nav"]),
         (a := q.CN0Analyzer.from_obs(obs, 10.0, 30, ["GPS", ""])).set_navigation(nav), a.analyze(), touch(a),
-        raises(ValueError, q.CN0Analyzer(c).analyze), raises(OSError, lambda: q.CN0Analyzer(c).analyze_with_nav(p["obs"], p["missing"])),
-        raises(ValueError, lambda: q.CN0Analyzer(c).analyze_file(p["bad"])), raises(TypeError, lambda: a.set_navigation(obs)),
-        raises(OverflowError, lambda: q.AnalysisConfig(time_bin=2**40)), raises(TypeError, lambda: q.AnalysisConfig(systems=["G", None])),
-        touch(q.AnalysisConfig(10.0, 20.0, 55.0, 30, None, ["G"], 3.0, 6.0, 12.0, False, 0.2, 5.0, True, "n", 0.3, 4.0)))),
+        raises(OSError, lambda: q.analyze_cn0(p["obs"], p["missing"])), raises(ValueError, lambda: q.analyze_cn0(p["obs"], p["bad"])),
+        raises(ValueError, q.CN0Analyzer(c).analyze), raises(TypeError, lambda: a.set_navigation(obs)),
+        raises(OverflowError, lambda: q.AnalysisConfig(time_bin=2**40)), raises(TypeError, lambda: q.AnalysisConfig(systems=["G", None])))),
     "objects": (1000, lambda p, obs, nav, r, c, gz: (
-        touch(obs), touch(nav), touch(r), touch(r.quality_score), r.get_constellation_summary(name="nothing"),
-        raises(TypeError, q.RinexObsData), raises(TypeError, lambda: r.get_constellation_summary(5)),
-        raises(AttributeError, lambda: setattr(r, "mean_cn0", 1.0)))),
+        touch(obs), touch(nav), touch(r), touch(r.quality_score), touch(c), raises(TypeError, q.RinexObsData),
+        raises(TypeError, lambda: r.get_constellation_summary(5)), raises(AttributeError, lambda: setattr(r, "mean_cn0", 1.0)))),
 }
 
 
@@ -109,13 +94,10 @@ def test_no_growth(io, case):
     n, body = CASES[case]
     for _ in range(n // 10):
         body(*io)
-    gc.collect()
-    counts = [sys.getrefcount(o) for o in io]
-    rss, heap, blocks, fds = measures()
+    counts, (rss, heap, blocks, fds) = [sys.getrefcount(o) for o in io], (gc.collect(), measures())[1]
     for _ in range(n):
         body(*io)
-    gc.collect()
-    rss_after, heap_after, blocks_after, fds_after = measures()
+    rss_after, heap_after, blocks_after, fds_after = (gc.collect(), measures())[1]
     assert [sys.getrefcount(o) for o in io] == counts, "an argument's reference count changed"
     assert fds_after == fds, "file descriptors left open"
     assert blocks_after - blocks < n // 10, f"{blocks_after - blocks} Python blocks more after {n} calls"
