@@ -119,9 +119,7 @@ TEST(ObsHeader, EndOfHeaderAndTheVersionThatChoosesTheReader) {
         // 3.0 exactly is version 3; anything else (or no number) reads the RINEX 2 way.
         {version_line("3.00") + types + end_of_header() + data, "3|test.obs|||0|G:S1C" + one},
         {version_line("2.99") + types + end_of_header() + data, "2.99|test.obs|||0|G:S1C\n[]"},
-        {version_line("2.11") + v2data, "2.11" + v2one},
-        {version_line("x.yy") + v2data, "0" + v2one},
-        {v2data, "0" + v2one},
+        {version_line("2.11") + v2data, "2.11" + v2one}, {version_line("x.yy") + v2data, "0" + v2one}, {v2data, "0" + v2one},
         {version_line("3.04") + v2data, "3.04" + v2one.substr(0, v2one.find('\n')) + "\n[]"},
     }, false);
 }
@@ -161,11 +159,6 @@ TEST(ObsRecords, Version3) {
              header_line("ANTENNA MOVED", "COMMENT") + ep(7, 1) + g("G01", 45),
          "[G01]\n" + kT + "1 f1 G01{S1C=45}\n" + kT + "2 f6 G01{S1C=45}\n" + kT + "3 f0 G01{S1C=45}\n" + kT +
              "4 f0 G01{S1C=45}\n" + kT + "5 f2 G01{S1C=45}\n" + kT + "7 f0 G01{S1C=45}"},
-        // The calendar is not checked; blank-separated pieces of any width read.
-        {"> 2024 13 40 25 61 75.0000000  0  1\n" + g("G01", 45) + "> 2024 03 05 07 08\n" + g("G02", 45) +
-             "> 2024 3 5 7 8 16.4427602 0 1\n" + g("G03", 45) + ">\n>2024 03 05 07 08 17.0 0 1\n" + g("G04", 45),
-         "[G01 G03 G04]\n2024-13-40 25:61:75 f0 G01{S1C=45}\n" + kT + "16.4427602 f0 G03{S1C=45}\n" + kT +
-             "17 f0 G04{S1C=45}"},
         // An empty line ends the satellite lines; lines of one to three characters use one up.
         {ep(1, 3) + g("G01", 45) + "\n" + g("G02", 45) + ep(2, 2) + "G1\n" + g("G03", 45) + ep(3, 1) + "G\n" +
              g("G04", 45) + ep(4, 1) + "   \n" + g("G05", 45),
@@ -175,20 +168,11 @@ TEST(ObsRecords, Version3) {
         {ep(1, 4) + g("   ", 45) + v3_sat("G07", {field(2e7), field({}), field({}), field(40)}) + r("R 1", 40) + g("G 7", 41) +
              ep(2, 2) + g("G01", 40) + g("G01", 0),
          "[ G07 R01 G01]\n" + kT + "1 f0 {S1C=45} G07{S1C=41} R01{S1C=40}\n" + kT + "2 f0 G01{S1C=40}"},
-        // The flag glued to a three-digit count; the count of satellites stops at the data's end.
-        {"> 2024 03 05 07 08  1.0000000  0 18446744073709551615\n" + g("G01", 45) + g("G02", 45),
-         "[G01 G02]\n" + kT + "1 f0 G01{S1C=45} G02{S1C=45}"},
-        {"> 2024 03 05 07 08  1.0000000  0 18446744073709551616\n" + g("G01", 45), "[]"},
-        {"\n   \nsome trailing text\n", "[]"},
         // A lone carriage return belongs to the line; bytes beyond ASCII read as '?'.
         {ep(1, 2) + "G01" + field(2e7) + "      4\r5.000  \n" + g("G\xB0" "1", 45),
          "[G01 G?1]\n" + kT + "1 f0 G01{C1C=20000000} G?1{S1C=45}"},
     });
-    // Repeated codes of a list: the later field's value replaces the earlier unless it is empty.
-    expect_records(version_line("3.04") + v3_obs_types('G', {"S1C", "C1C", "S1C"}) + end_of_header(),
-                   {{ep(1, 2) + v3_sat("G01", {field(40), field(2e7), field(41, '1', '6')}) +
-                         v3_sat("G02", {field(40), field(2e7), field(0)}),
-                     "[G01 G02]\n" + kT + "1 f0 G01{S1C=41/l1/s6 C1C=20000000} G02{S1C=40 C1C=20000000}"}});
+
 }
 
 TEST(ObsRecords, Version2) {
@@ -228,47 +212,20 @@ TEST(ObsRecords, Version2) {
         {e2(0, {"G01", "   ", "G03"}, 0, 4) + v2_record({45}) + v2_record({46}) + e2(30, {"G04"}) + v2_record({47}),
          "[G01 G03 G04]\n" + kT2 + "0 f0 G01{S1C=45} G03{S1C=46}\n" + kT2 + "30 f0 G04{S1C=47}"},
         {cut_slot + v2_record({45}) + e2(30, {"G04"}) + v2_record({47}), "[G01 G04]\n" + kT2 + "0 f0 G01{S1C=45}\n" + kT2 + "30 f0 G04{S1C=47}"},
-        // Lines that are no epoch lines: cut inside the count, unreadable date, second or count.
-        {" 21  1  1  0  0  0.0000000  013\n" + std::string(32, ' ') + "G01\n" + v2_record({45}) +
-             " 21  1  1  0  0  0.0000000  0\n 21  x  1  0  0  0.0000000  0  1G01\n 21  1     0  0  0.0000000  0  1G01\n"
-             " 21  1  1  0  0  0.00000x0  0  1G01\n 21  1  1  0  0  0.0000000  0   G01\n"
-             " 21  1  1  0  0  0.0000000  0  0G01\n 21  1  1  0  0  0.0000000  0  xG01\n" + e2(30, {"G04"}) + v2_record({47}),
-         "[G04]\n" + kT2 + "30 f0 G04{S1C=47}"},
         // An event with one special record stores nothing; flags as written, unreadable is 0.
         {e2(0, {}, 4, 1) + header_line("0000.000      (antenna height)", "COMMENT") + e2(0, {"G01"}, 1) + v2_record({45}) +
              e2(30, {"G01"}, 6) + v2_record({46}) + " 21  1  1  0  1  0.0000000  x  1G01\n" + v2_record({47}),
          "[G01]\n" + kT2 + "0 f1 G01{S1C=45}\n" + kT2 + "30 f6 G01{S1C=46}\n2021-1-1 0:1:0 f0 G01{S1C=47}"},
-        // Counts and records running past the end of the data; the last line without a line end.
-        {e2(0, {"G01"}) + v2_record({45}) + e2(30, {"G01", "G02"}, 0, 999) + v2_record({46}) + v2_record({47}),
-         "[G01]\n" + kT2 + "0 f0 G01{S1C=45}"},
+        // Records running past the end of the data; the last line without a line end.
         {e2(0, {"G01", "G02"}) + "        45.000", "[G01]\n" + kT2 + "0 f0 G01{S1C=45}"},
     });
 }
 
-TEST(ObsText, LineEndsLongEpochsAndMemory) {
-    const std::string v3 = kHead3 + ep(1, 2) + v3_sat("G01", {field(2e7, ' ', '8'), field(1e8, '1', '8'), field({}), field(45.25, ' ', '7')}) +
-                           r("R01", 40) + ep(2, 1) + g("G02", 44);
-    const std::string v2 = h2({"L1", "L2", "C1", "P2", "P1", "S1", "S2"}) + e2(0, {"G01", "G02"}) +
-                           v2_record({1, 2, 3, 4, 5, 30, 20}) + v2_record({1, 2, 3, 4, 5, 31, 20});
-    for (const std::string& text : {v3, v2}) {
-        EXPECT_EQ(outcome(crlf(text)), outcome(text));
-        EXPECT_EQ(outcome(text.substr(0, text.size() - 1)), outcome(text));
-    }
-    // 120 satellites (the flag glued to the count, a clock offset after it); 396 identifiers.
+TEST(ObsText, LongEpochsAndMemory) {
+    // 120 satellites: the flag glued to the count, a clock offset after it; numbers repeat after 99.
     std::string many = kHead3 + "> 2024 03 05 07 08  9.0000000  0120       0.000123456789\n";
     for (std::uint32_t k = 1; k <= 120; ++k) many += g(sat_id('G', k % 100), 40);
     EXPECT_EQ(read_ok(many).satellites.size(), 100u);
-    Ids ids;
-    std::string text = version_line("3.04");
-    for (char system : {'G', 'R', 'E', 'C'}) {
-        text += v3_obs_types(system, {"S1C"});
-        for (std::uint32_t k = 1; k <= 99; ++k) ids.push_back(sat_id(system, k));
-    }
-    text += end_of_header() + ep(1, 396);
-    for (std::size_t k = 0; k < ids.size(); ++k) text += v3_sat(ids[k], {field(10.0 + k)});
-    const RinexObsData obs = read_ok(text);
-    EXPECT_EQ(obs.satellites, ids);
-    EXPECT_EQ(obs.values.back().value, 405.0);
     // Memory held for very short lines stays near the text's size; records beyond what was set
     // aside for them still read.
     auto held = [](const RinexObsData& o) {

@@ -16,6 +16,10 @@ namespace {
 const std::string kLine1 = "1 24876U 97035A   24160.80187576  .00000010  00000+0  00000+0 0  9995";
 const std::string kLine2 = "2 24876  55.6686 127.4598 0079473  52.0264 308.6451  2.00565553197140";  // mean motion 52..63
 std::string set(const std::string& name, const std::string& line2 = kLine2) { return name + "\n" + kLine1 + "\n" + line2 + "\n"; }
+std::string read_log(const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 }  // namespace
 
@@ -44,44 +48,37 @@ TEST(Tle, IdentifiersAndCounts) {
 }
 
 TEST(Tle, DownloadThroughCurl) {
+    // A stand-in curl first on the search path logs its arguments; an empty body means no curl.
     const auto urls = tle_source_urls();
-    EXPECT_TRUE(urls[0].ends_with("/NORAD/elements/gp.php?GROUP=gnss&FORMAT=tle") && urls[1].ends_with("/NORAD/elements/gnss.txt") &&
-                urls[2].ends_with("/NORAD/elements/gnss.txt"));
-    const auto host = [](std::string_view url) { return url.substr(0, url.find("/NORAD/")); };
-    EXPECT_TRUE(host(urls[0]) == host(urls[1]) && host(urls[1]) != host(urls[2]));
-    // A stand-in curl first on the search path logs its arguments; an empty body means none.
-    const std::string dir = std::filesystem::temp_directory_path() / ("qcn0_curl_" + std::to_string(::getpid()));
+    const std::string dir = std::filesystem::temp_directory_path() / ("qcn0_curl_" + std::to_string(::getpid())), path = std::getenv("PATH");
     std::filesystem::create_directories(dir);
-    const std::string old_path = std::getenv("PATH");
-    const auto download = [&](const std::string& body, std::string& log) {
+    std::string log;
+    const auto download = [&](const std::string& body) {
         std::filesystem::remove(dir + "/log");
-        std::ofstream(dir + "/curl") << "#!/bin/sh\necho \"$@\" >> " << dir << "/log\n" << body;
+        std::ofstream(dir + "/curl") << "#!/bin/sh\necho \"$@\" >> " << dir << "/log\ncase \"$4\" in\n" << body << "\nesac\n";
         std::filesystem::permissions(dir + "/curl", std::filesystem::perms::owner_all);
-        setenv("PATH", (body.empty() ? dir : dir + ":" + old_path).c_str(), 1);
+        setenv("PATH", (body.empty() ? dir : dir + ":" + path).c_str(), 1);
         auto r = download_tle();
-        setenv("PATH", old_path.c_str(), 1);
-        std::ifstream in(dir + "/log");
-        log.assign(std::istreambuf_iterator<char>(in), {});
+        setenv("PATH", path.c_str(), 1);
+        log = read_log(dir + "/log");
         return r.ok() ? *r : "error: " + r.error();
     };
-    const std::string tle = set("GPS BIIR-2  (PRN 13)    \r");
-    const std::string pick = "case \"$4\" in '" + std::string(urls[0]) + "') ";
-    std::string log;
-    EXPECT_EQ(download("echo 'partial 1 2 ' ; exit 7\n", log), "error: Failed to download TLE from all sources");
+    const std::string tle = set("GPS BIIR-2  (PRN 13)    \r"), first = "'" + std::string(urls[0]) + "') ";
+    const std::string fail = "error: Failed to download TLE from all sources";
+    // The query and the two files, the primary host serving the first two; partial output of a
+    // failed run is not used.
+    EXPECT_EQ(download("*) echo 'partial 1 2 ' ; exit 7 ;;"), fail);
     EXPECT_EQ(log, "-sL --connect-timeout 10 " + std::string(urls[0]) + "\n-sL --connect-timeout 10 " + std::string(urls[1]) +
                        "\n-sL --connect-timeout 10 " + std::string(urls[2]) + "\n");
-    EXPECT_EQ(download("printf '%s' '" + tle + "'; echo noise >&2\n", log), tle);
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
-    // The query fails, the primary file is a page without element sets: the secondary answers.
-    EXPECT_EQ(download(pick + "exit 22 ;; '" + std::string(urls[1]) + "') echo '<html>Not Found</html>' ;; *) printf '%s' '" + tle +
-                           "' ;; esac\n", log), tle);
+    EXPECT_TRUE(urls[0].ends_with("/NORAD/elements/gp.php?GROUP=gnss&FORMAT=tle") && urls[1].ends_with("/NORAD/elements/gnss.txt") &&
+                urls[0].substr(0, 20) == urls[1].substr(0, 20) && urls[1].substr(0, urls[1].find("/NORAD")) != urls[2].substr(0, urls[2].find("/NORAD")));
+    // A page without element-set lines is passed over; a source that never stops is cut off.
+    EXPECT_EQ(download(first + "exit 22 ;; '" + std::string(urls[1]) + "') echo '<html>Not Found</html>' ;; *) printf '%s' '" + tle + "' ;;"), tle);
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3);
-    // A source that never stops is cut off, and the next is tried.
-    EXPECT_EQ(download(pick + "yes '1 2 ' ;; *) printf '%s' '" + tle + "' ;; esac\n", log), tle);
-    for (const char* bad : {"printf '1 x 2 y \\377\\n'\n", "printf ''\n", "echo '1 only'\n", "echo '2 only'\n"})
-        EXPECT_EQ(download(bad, log), "error: Failed to download TLE from all sources") << bad;
-    EXPECT_EQ(download("printf '1 \\303\\251 2 \\n'\n", log), "1 \xC3\xA9 2 \n");  // UTF-8 with both line marks
-    EXPECT_EQ(download("", log), "error: Failed to download TLE from all sources");  // no curl at all
+    EXPECT_EQ(download(first + "yes '1 2 ' ;; *) printf '%s' '" + tle + "'; echo noise >&2 ;;"), tle);
+    for (const char* bad : {"*) printf '1 x 2 y \\377\\n' ;;", "*) echo '1 only' ;;", "*) echo '2 only' ;;", ""})
+        EXPECT_EQ(download(bad), fail) << bad;
+    EXPECT_EQ(download("*) printf '1 \\303\\251 2 \\n' ;;"), "1 \xC3\xA9 2 \n");  // UTF-8 with both line marks
     std::filesystem::remove_all(dir);
 }
 

@@ -11,7 +11,6 @@ using namespace qcn0::testing;
 
 namespace {
 
-
 Ids sats(char letter, int n, int first = 1) {
     Ids out;
     for (int k = 0; k < n; ++k) out.push_back(sat_id(letter, static_cast<std::uint32_t>(first + k)));
@@ -23,25 +22,16 @@ Ids operator+(Ids a, const Ids& b) {
 }
 // Epoch k at 30 k seconds.
 EpochVisibility epoch(int k, std::uint64_t predicted, Ids missing, Ids unexpected = {}) {
-    EpochVisibility e;
-    e.timestamp = stamp_at(30.0 * k);
-    e.predicted = predicted;
-    e.confirmed = predicted - missing.size();
-    e.observed = e.confirmed + unexpected.size();
-    e.missing = std::move(missing);
-    e.unexpected = std::move(unexpected);
-    return e;
+    const std::uint64_t confirmed = predicted - missing.size();
+    return {stamp_at(30.0 * k), predicted, confirmed + unexpected.size(), confirmed, std::move(missing), std::move(unexpected)};
 }
 EpochVisibility extra(int k, Ids unexpected) { return epoch(k, 10, {}, std::move(unexpected)); }
 // "m|u mm:ss-mm:ss duration severity satellites/systems;" per anomaly.
 std::string brief(const std::vector<VisibilityAnomaly>& out) {
     std::string s;
-    char duration[32];
-    for (const auto& a : out) {
-        std::snprintf(duration, sizeof duration, "%g", a.duration_seconds);
-        s += a.anomaly_type.substr(0, 1) + " " + a.start_time.substr(14, 5) + "-" + a.end_time.substr(14, 5) + " " +
-             duration + " " + a.severity + " " + join(a.affected_satellites) + "/" + join(a.affected_systems) + ";";
-    }
+    for (const auto& a : out)
+        s += format("%c %s-%s %g %s ", a.anomaly_type[0], a.start_time.substr(14, 5).c_str(), a.end_time.substr(14, 5).c_str(),
+                    a.duration_seconds, a.severity.c_str()) + join(a.affected_satellites) + "/" + join(a.affected_systems) + ";";
     return s;
 }
 std::string missing_run(const Ids& during) {
@@ -118,24 +108,23 @@ namespace {
 VisibilitySummary predict(const NavigationData& nav, const Rinex3Text& text, double mask = 5.0) {
     return predict_visibility(prediction_source(nav, mask), text.parse());
 }
-Rinex3Text at_receiver() { return std::move(Rinex3Text().position(kEarthRadius, 0.0, 0.0)); }
-std::vector<SatLine> seen(const Ids& ids) {
-    std::vector<SatLine> out;
-    for (const auto& id : ids) out.push_back({id, {45.0}});
-    return out;
-}
-// "predicted observed missing unexpected confirmation% | missing | unexpected" of a summary, and
-// "name predicted observed rate% missing/unexpected;" of each system.
-std::string brief(const VisibilitySummary& v) {
-    char buf[128];
-    std::snprintf(buf, sizeof buf, "%g %g %g %g %.4g%%", v.mean_predicted, v.mean_observed, v.mean_missing,
-                  v.mean_unexpected, v.confirmation_rate);
-    std::string s = buf + (" | " + join(v.frequently_missing) + " | " + join(v.frequently_unexpected) + " |");
-    for (const auto& [name, sv] : v.by_system) {
-        std::snprintf(buf, sizeof buf, " %s %llu %llu %g%% ", name.c_str(), (unsigned long long)sv.predicted_satellites,
-                      (unsigned long long)sv.observed_satellites, sv.confirmation_rate);
-        s += buf + join(sv.missing_satellites) + "/" + join(sv.unexpected_satellites) + ";";
+Rinex3Text at_receiver(const std::vector<Ids>& epochs = {}) {
+    Rinex3Text text = std::move(Rinex3Text().position(kEarthRadius, 0.0, 0.0));
+    for (std::size_t e = 0; e < epochs.size(); ++e) {
+        std::vector<SatLine> seen;
+        for (const auto& id : epochs[e]) seen.push_back({id, {45.0}});
+        text.epoch(30.0 * e, seen);
     }
+    return text;
+}
+// "predicted observed missing unexpected confirmation% | missing | unexpected |" and
+// " name predicted observed rate% missing/unexpected;" per system.
+std::string brief(const VisibilitySummary& v) {
+    std::string s = format("%g %g %g %g %.4g%% | ", v.mean_predicted, v.mean_observed, v.mean_missing, v.mean_unexpected,
+                           v.confirmation_rate) + join(v.frequently_missing) + " | " + join(v.frequently_unexpected) + " |";
+    for (const auto& [name, sv] : v.by_system)
+        s += format(" %s %llu %llu %g%% ", name.c_str(), (unsigned long long)sv.predicted_satellites, (unsigned long long)sv.observed_satellites,
+                    sv.confirmation_rate) + join(sv.missing_satellites) + "/" + join(sv.unexpected_satellites) + ";";
     return s;
 }
 const std::string kEmpty = " GLONASS 0 0 0% /; Galileo 0 0 0% /; BeiDou 0 0 0% /;";
@@ -144,103 +133,75 @@ const std::string kEmpty = " GLONASS 0 0 0% /; Galileo 0 0 0% /; BeiDou 0 0 0% /
 
 TEST(VisibilityPrediction, ConfirmedMissingAndUnexpected) {
     NavigationData nav;
-    for (auto [letter, prn, angle] : std::vector<std::tuple<char, int, double>>{
-             {'G', 12, 0.0}, {'E', 3, 0.0}, {'G', 2, 0.0}, {'J', 1, 0.0}, {'C', 30, 0.0}})
-        add_orbit(nav, letter, prn, angle);
-    nav.glonass_ephemerides.add("R07", GlonassEphemeris{});
-    const PredictionSource source = prediction_source(nav, 7.5);
-    EXPECT_EQ(source.satellites, (Ids{"C30", "E03", "G02", "G12", "J01", "R07"}));
-    EXPECT_EQ(source.source_text + " " + std::to_string(source.elevation_mask), "BRDC Navigation (6 satellites) 7.500000");
-
-    NavigationData sky;
-    add_orbit(sky, 'G', 1, 0.0);    // zenith
-    add_orbit(sky, 'G', 2, 20.0);   // high in the east
-    add_orbit(sky, 'G', 3, 180.0);  // below the horizon
-    add_orbit(sky, 'E', 1, -20.0);  // high in the west
-    // G02 reports code values only and G04 a negative strength: not observed. G09 has no
-    // ephemeris although GPS has: unexpected. R01 (no GLONASS ephemeris), S20 and I05 take no part.
-    const std::vector<SatLine> lines = {{"G01", {45.0}}, {"G02", {Field(), 2.1e7}}, {"G04", {-5.0}}, {"E01", {40.0}},
-                                        {"G09", {38.0}}, {"R01", {41.0}},           {"S20", {39.0}}, {"I05", {37.0}}};
+    for (auto [letter, prn, angle] : std::vector<std::tuple<char, int, double>>{{'G', 1, 0.0}, {'G', 2, 20.0}, {'G', 3, 180.0}, {'E', 1, -20.0}})
+        add_orbit(nav, letter, prn, angle);  // zenith, high east, below the horizon, high west
+    NavigationData with_glonass = nav;
+    with_glonass.glonass_ephemerides.add("R07", GlonassEphemeris{});
+    const PredictionSource source = prediction_source(with_glonass, 7.5);
+    EXPECT_EQ(join(source.satellites) + " " + source.source_text + format(" %g", source.elevation_mask),
+              "E01,G01,G02,G03,R07 BRDC Navigation (5 satellites) 7.5");
+    // G02 reports code values only and G04 a negative strength: not observed. G09 has no ephemeris
+    // although GPS has: unexpected. R01 (no GLONASS ephemeris at all), S20 and I05 take no part.
     Rinex3Text text = at_receiver();
     text.codes('G', {"S1C", "C1C"});
-    for (int e = 0; e < 4; ++e) text.epoch(30.0 * e, lines);
-    const VisibilitySummary v = predict(sky, text);
-    EXPECT_TRUE(v.has_prediction);
-    EXPECT_EQ(v.prediction_source, "BRDC Navigation (4 satellites)");
+    for (int e = 0; e < 4; ++e)
+        text.epoch(30.0 * e, {{"G01", {45.0}}, {"G02", {Field(), 2.1e7}}, {"G04", {-5.0}}, {"E01", {40.0}}, {"G09", {38.0}},
+                              {"R01", {41.0}}, {"S20", {39.0}}, {"I05", {37.0}}});
+    const VisibilitySummary v = predict(nav, text);
+    EXPECT_TRUE(v.has_prediction && v.anomalies.empty());  // one of three missing starts no run
     EXPECT_EQ(brief(v), "3 3 1 1 66.67% | G02 | G09 | GPS 2 2 100% G02/G09; GLONASS 0 0 0% /; Galileo 1 1 100% /; BeiDou 0 0 0% /;");
-    EXPECT_TRUE(v.anomalies.empty());  // one of three missing does not start a run
+
+    // The mask, and orbits inside 20,000 km or beyond 50,000 km of the Earth's centre (implausible).
+    NavigationData shells;
+    for (auto [prn, angle, radius] : std::vector<std::tuple<int, double, double>>{
+             {1, central_angle_for_elevation(5.1), kGpsRadius}, {2, -central_angle_for_elevation(4.9), kGpsRadius},
+             {3, 0.0, 19000000.0}, {4, 0.0, 51000000.0}, {5, 0.0, 45000000.0}})
+        add_orbit(shells, 'G', prn, angle, radius);
+    EXPECT_EQ(brief(predict(shells, at_receiver({{"G03"}}))), "2 1 2 1 0% | G01,G05 | G03 | GPS 2 1 50% G01,G05/G03;" + kEmpty);
+    EXPECT_EQ(predict(shells, at_receiver({{"G03"}}), 4.8).mean_predicted * 10 + predict(shells, at_receiver({{"G03"}}), 5.2).mean_predicted, 31.0);
 }
 
-TEST(VisibilityPrediction, MaskShellFrequencyAndRounding) {
-    NavigationData nav;
-    add_orbit(nav, 'G', 1, central_angle_for_elevation(5.1));
-    add_orbit(nav, 'G', 2, -central_angle_for_elevation(4.9));
-    // Overhead, but inside 20,000 km or beyond 50,000 km of the Earth's centre: implausible.
-    add_orbit(nav, 'G', 3, 0.0, 19000000.0);
-    add_orbit(nav, 'G', 4, 0.0, 51000000.0);
-    add_orbit(nav, 'G', 5, 0.0, 45000000.0);
-    Rinex3Text one = at_receiver();
-    one.epoch(0, seen({"G03"}));
-    EXPECT_EQ(brief(predict(nav, one)), "2 1 2 1 0% | G01,G05 | G03 | GPS 2 1 50% G01,G05/G03;" + kEmpty);
-    EXPECT_EQ(predict(nav, one, 4.8).mean_predicted, 3.0);
-    EXPECT_EQ(predict(nav, one, 5.2).mean_predicted, 1.0);
-
-    // "Frequently" means in more than a quarter of the epochs: of eight, G01 missing twice, G02
-    // three times; G09 unexpected three times, G10 twice.
+TEST(VisibilityPrediction, FrequencyRoundingAndParticipation) {
+    // "Frequently" is in more than a quarter of the epochs: of eight, G01 missing twice, G02 three
+    // times; G09 unexpected three times, G10 twice.
     NavigationData four;
     for (std::uint32_t prn = 1; prn <= 4; ++prn) add_orbit(four, 'G', prn, 10.0 * prn);
-    Rinex3Text eight = at_receiver();
+    std::vector<Ids> eight(8, Ids{"G03", "G04"});
     for (int e = 0; e < 8; ++e) {
-        Ids ids = {"G03", "G04"};
-        if (e >= 2) ids.push_back("G01");
-        if (e >= 3) ids.push_back("G02");
-        if (e < 3) ids.push_back("G09");
-        if (e >= 6) ids.push_back("G10");
-        eight.epoch(30.0 * e, seen(ids));
+        if (e >= 2) eight[e].push_back("G01");
+        if (e >= 3) eight[e].push_back("G02");
+        if (e < 3) eight[e].push_back("G09");
+        if (e >= 6) eight[e].push_back("G10");
     }
-    EXPECT_EQ(brief(predict(four, eight)), "4 4 0.625 0.625 84.38% | G02 | G09 | GPS 4 6 100% G02/G09;" + kEmpty);
-
+    EXPECT_EQ(brief(predict(four, at_receiver(eight))), "4 4 0.625 0.625 84.38% | G02 | G09 | GPS 4 6 100% G02/G09;" + kEmpty);
     // Per system the mean predicted count rounds up: G08's record is usable (within 4 hours of its
-    // time) only at the third epoch. The rate of a system never exceeds 100 %.
+    // time) only at the third epoch, 10 minutes on. A system's rate never exceeds 100 %.
     NavigationData seven;
     for (std::uint32_t prn = 1; prn <= 7; ++prn) add_orbit(seven, 'G', prn, -35.0 + 10.0 * prn);
     add_orbit(seven, 'G', 8, 0.0, kGpsRadius, 4 * 3600.0 + 450.0);
     Rinex3Text three = at_receiver();
-    three.epoch(0, seen(sats('G', 7) + Ids{"G20"})).epoch(300, seen(sats('G', 7))).epoch(600, seen(sats('G', 8)));
+    for (auto [t, ids] : std::vector<std::pair<double, Ids>>{{0, sats('G', 7) + Ids{"G20"}}, {300, sats('G', 7)}, {600, sats('G', 8)}}) {
+        std::vector<SatLine> seen;
+        for (const auto& id : ids) seen.push_back({id, {45.0}});
+        three.epoch(t, seen);
+    }
     EXPECT_EQ(brief(predict(seven, three)), "7.33333 7.66667 0 0.333333 100% |  | G20 | GPS 8 9 100% /G20;" + kEmpty);
-}
-
-TEST(VisibilityPrediction, WhichConstellationsTakePart) {
-    // QZSS counts in the overall figures only; constellations without any ephemeris not at all.
+    // QZSS counts in the overall figures only; constellations without ephemerides not at all.
     NavigationData nav;
-    add_orbit(nav, 'G', 1, 0.0);
-    add_orbit(nav, 'J', 2, 10.0);
-    add_orbit(nav, 'J', 3, 20.0);
-    Rinex3Text text = at_receiver();
-    text.epoch(0, seen({"G01", "J02", "J07", "E01", "R01", "S20", "I01", "C01"}))
-        .epoch(30, seen({"G01", "J07"}))
-        .epoch(60, seen({"G01", "J02"}))
-        .epoch(90, seen({"G01", "J02", "J07"}));
+    add_orbit(nav, 'G', 1, 0.0), add_orbit(nav, 'J', 2, 10.0), add_orbit(nav, 'J', 3, 20.0);
+    const Rinex3Text text = at_receiver({{"G01", "J02", "J07", "E01", "R01", "S20", "I01", "C01"}, {"G01", "J07"}, {"G01", "J02"}, {"G01", "J02", "J07"}});
     EXPECT_EQ(brief(predict(nav, text)), "3 2.5 1.25 0.75 58.33% | J03 | J07 | GPS 1 1 100% /;" + kEmpty);
     add_orbit(nav, 'E', 2, -10.0);
     EXPECT_EQ(brief(predict(nav, text)), "4 2.75 2.25 1 43.75% | E02,J03 | J07 | GPS 1 1 100% /; GLONASS 0 0 0% /; Galileo 1 1 100% E02/; BeiDou 0 0 0% /;");
-
-    // No receiver position or no epochs: no prediction. Navigation data without ephemerides: a
-    // prediction of nothing.
-    Rinex3Text unplaced;
-    unplaced.epoch(0, seen({"G01"}));
-    EXPECT_EQ(predict(nav, unplaced), VisibilitySummary{});
+    // No receiver position or no epochs: no prediction. No ephemerides: a prediction of nothing.
+    EXPECT_EQ(predict(nav, Rinex3Text().epoch(0, {{"G01", {45.0}}})), VisibilitySummary{});
     EXPECT_EQ(predict(nav, at_receiver()), VisibilitySummary{});
     const VisibilitySummary none = predict(NavigationData{}, text);
-    EXPECT_EQ(none.prediction_source, "BRDC Navigation (0 satellites)");
-    EXPECT_EQ(brief(none), "0 0 0 0 0% |  |  | GPS 0 0 0% /;" + kEmpty);
-
+    EXPECT_EQ(none.prediction_source + " " + brief(none), "BRDC Navigation (0 satellites) 0 0 0 0 0% |  |  | GPS 0 0 0% /;" + kEmpty);
     // A run of missing satellites becomes an anomaly of the summary.
     NavigationData gps;
     for (std::uint32_t prn = 1; prn <= 4; ++prn) add_orbit(gps, 'G', prn, -25.0 + 10.0 * prn);
-    Rinex3Text run = at_receiver();
-    run.epoch(0, seen(sats('G', 4))).epoch(30, seen({"G01"})).epoch(60, seen({"G04"})).epoch(90, seen(sats('G', 4)));
-    const VisibilitySummary v = predict(gps, run);
-    EXPECT_EQ(brief(v.anomalies), "m 00:30-01:00 30 low G02,G03,G04,G01/GPS;");
-    EXPECT_EQ(v.anomalies.at(0).description, "4 satellites missing for 30s - possible jamming or obstruction");
+    const VisibilitySummary run = predict(gps, at_receiver({sats('G', 4), {"G01"}, {"G04"}, sats('G', 4)}));
+    EXPECT_EQ(brief(run.anomalies), "m 00:30-01:00 30 low G02,G03,G04,G01/GPS;");
+    EXPECT_EQ(run.anomalies.at(0).description, "4 satellites missing for 30s - possible jamming or obstruction");
 }
