@@ -19,6 +19,13 @@ CONFIG_SIGNATURE = (
     "anomaly_sensitivity=0.5, interference_threshold_db=6.0, verbose=False, nav_file=None, "
     "spoofing_unexpected_threshold=0.40, spoofing_min_unexpected_count=8.0)")
 S = "($self)"
+
+
+def table(text: str) -> list[tuple[str, str]]:
+    """'name: doc | name: doc ...' as pairs; lines of the text are joined by a blank."""
+    return [tuple(item.strip().split(": ", 1)) for item in " ".join(line.strip() for line in text.splitlines()).split(" | ")]
+
+
 # name -> (kind, text signature, docstring); kind: fn, class, method, static, attr or py (a Python function);
 # docstring None where none is fixed, ending in "..." where only its start is.
 SURFACE = {
@@ -64,71 +71,56 @@ SURFACE = {
     "AnalysisResult.interference_verdict": ("attr", None, "Verdict of the band-wise interference monitor..."),
     "AnalysisResult._repr_html_": ("py", None, "HTML summary card for notebooks: verdict, grade, key figures and a "
                                    "small C/N0 plot."),
-    "RinexObsData.to_xarray": ("method", "($self, use=None, meas=None)", None),
-    "RinexObsData.cn0": ("method", S, None),
-    "AnalysisResult.to_dataframe": ("method", "($self, what)", None),
-    **{f"RinexObsData.{n}": ("attr", None, d) for n, d in [
-        ("version", "Get RINEX version"), ("marker_name", "Get marker name"), ("receiver_type", "Get receiver type"),
-        ("interval", "Get interval"), ("num_epochs", "Get number of epochs"),
-        ("num_satellites", "Get number of satellites")]},
-    **{f"NavigationData.{n}": ("attr", None, d) for n, d in [
-        ("satellite_count", "Get satellite count"), ("gps_count", "Get GPS satellite count"),
-        ("glonass_count", "Get GLONASS satellite count"), ("galileo_count", "Get Galileo satellite count"),
-        ("beidou_count", "Get BeiDou satellite count")]},
+    **{f"RinexObsData.{n}": ("attr", None, d) for n, d in table("""
+    version: Get RINEX version | marker_name: Get marker name | receiver_type: Get receiver type | interval: Get
+    interval | num_epochs: Get number of epochs | num_satellites: Get number of satellites""")},
+    **{f"NavigationData.{n}": ("attr", None, d) for n, d in table("""
+    satellite_count: Get satellite count | gps_count: Get GPS satellite count | glonass_count: Get GLONASS
+    satellite count | galileo_count: Get Galileo satellite count | beidou_count: Get BeiDou satellite count""")},
     **{f"AnalysisConfig.{n}": ("attr", None, None) for n in (
         "min_elevation min_cn0 max_cn0 time_bin_seconds systems anomaly_threshold_low anomaly_threshold_high "
         "anomaly_threshold_critical detect_anomalies anomaly_sensitivity interference_threshold_db verbose nav_file "
         "spoofing_unexpected_threshold spoofing_min_unexpected_count").split()},
     **{f"QualityScore.{n}": ("attr", None, None) for n in
        "overall rating cn0_quality availability continuity stability diversity post_processing_suitable".split()},
-    **{f"AnalysisResult.{n}": ("method", S, d) for n, d in [
-        ("to_json", "Convert to JSON string"), ("to_json_pretty", "Convert to pretty JSON string"),
-        ("get_anomalies", "Get anomalies list"), ("get_systems", "Get systems observed"),
-        ("get_timeseries_data", "Get timeseries data as dict"), ("get_timestamps", "Get timeseries timestamps"),
-        ("get_timeseries_cn0", "Get timeseries mean CN0 values"),
-        ("get_mean_cn0_series", "Get timeseries mean CN0 values"),
-        ("get_satellite_count_series", "Get timeseries satellite counts"), ("get_satellite_ids", "Get satellite IDs"),
-        ("get_anomaly_timestamps", "Get anomaly timestamps"), ("get_anomaly_severities", "Get anomaly severities"),
-        ("get_anomaly_cn0_drops", "Get anomaly CN0 drops"),
-        ("get_skyplot_data", "Get skyplot data as list of trace dicts"),
-        ("get_frequently_missing_satellites", "Get frequently missing satellites (possible obstructions)"),
-        ("get_frequently_unexpected_satellites", "Get frequently unexpected satellites (possible spoofing)"),
-        ("get_visibility_anomaly_types", "Get visibility anomaly types"),
-        ("get_visibility_anomaly_descriptions", "Get visibility anomaly descriptions"),
-        ("visibility_debug", "Get detailed visibility debug info per system")]},
+    **{f"AnalysisResult.{n}": ("method", S, d) for n, d in table("""
+    to_json: Convert to JSON string | to_json_pretty: Convert to pretty JSON string | get_anomalies: Get anomalies
+    list | get_systems: Get systems observed | get_timeseries_data: Get timeseries data as dict | get_timestamps:
+    Get timeseries timestamps | get_timeseries_cn0: Get timeseries mean CN0 values | get_mean_cn0_series: Get
+    timeseries mean CN0 values | get_satellite_count_series: Get timeseries satellite counts | get_satellite_ids:
+    Get satellite IDs | get_anomaly_timestamps: Get anomaly timestamps | get_anomaly_severities: Get anomaly
+    severities | get_anomaly_cn0_drops: Get anomaly CN0 drops | get_skyplot_data: Get skyplot data as list of
+    trace dicts | get_frequently_missing_satellites: Get frequently missing satellites (possible obstructions) |
+    get_frequently_unexpected_satellites: Get frequently unexpected satellites (possible spoofing) |
+    get_visibility_anomaly_types: Get visibility anomaly types | get_visibility_anomaly_descriptions: Get
+    visibility anomaly descriptions | visibility_debug: Get detailed visibility debug info per system""")},
     "AnalysisResult.get_constellation_summary": ("method", "($self, name)", "Get constellation summary by name"),
+    **{f"AnalysisResult.{n}": ("attr", None, d) for n, d in table("""
+    filename: Get filename | rinex_version: Get RINEX version (placeholder) | station_name: Get station name
+    (marker name) | receiver_type: Get receiver type | antenna_type: Get antenna type | start_time: Get start time
+    | end_time: Get end time | duration_hours: Get duration in hours | interval: Get observation interval |
+    total_observations: Get total observations | total_satellites: Get total satellites | total_epochs: Get total
+    epochs (alias: epoch_count) | epoch_count: Get epoch count (alias for total_epochs) | constellations: Get
+    constellations observed | mean_cn0: Get mean CN0 (alias: avg_cn0) | avg_cn0: Get average CN0 (alias for
+    mean_cn0) | min_cn0: Get min CN0 | max_cn0: Get max CN0 | cn0_std_dev: Get CN0 standard deviation (computed
+    from timeseries) | anomaly_count: Get anomaly count | critical_count: Get critical anomaly count |
+    quality_score: Get quality score object with all metrics | score: Get quality score value (alias for overall)
+    | quality_grade: Get quality grade | summary: Get summary interpretation | skyplot_coverage: Get skyplot
+    coverage percent | skyplot_trace_count: Get number of skyplot traces | has_visibility_prediction: Check if
+    visibility prediction is available | visibility_prediction_source: Get visibility prediction source |
+    visibility_confirmation_rate: Get visibility confirmation rate | visibility_mean_predicted: Get mean predicted
+    satellites | visibility_mean_observed: Get mean observed satellites | visibility_mean_missing: Get mean
+    missing satellites per epoch | visibility_mean_unexpected: Get mean unexpected satellites per epoch (seen but
+    not predicted) | visibility_anomaly_count: Get visibility anomaly count | position_lat: Get receiver latitude
+    | position_lon: Get receiver longitude""")},
     **{f"AnalysisResult.{n}": ("attr", None, d) for n, d in [
-        ("filename", "Get filename"), ("rinex_version", "Get RINEX version (placeholder)"),
-        ("station_name", "Get station name (marker name)"), ("receiver_type", "Get receiver type"),
-        ("antenna_type", "Get antenna type"), ("start_time", "Get start time"), ("end_time", "Get end time"),
-        ("duration_hours", "Get duration in hours"), ("interval", "Get observation interval"),
-        ("total_observations", "Get total observations"), ("total_satellites", "Get total satellites"),
-        ("total_epochs", "Get total epochs (alias: epoch_count)"),
-        ("epoch_count", "Get epoch count (alias for total_epochs)"), ("constellations", "Get constellations observed"),
-        ("mean_cn0", "Get mean CN0 (alias: avg_cn0)"), ("avg_cn0", "Get average CN0 (alias for mean_cn0)"),
-        ("min_cn0", "Get min CN0"), ("max_cn0", "Get max CN0"),
-        ("cn0_std_dev", "Get CN0 standard deviation (computed from timeseries)"),
-        ("anomaly_count", "Get anomaly count"), ("critical_count", "Get critical anomaly count"),
         ("jamming_detected", "Check if jamming detected\nReal jamming causes: severe CN0 drops (>10dB) across "
          "MULTIPLE satellites simultaneously\nAND low average CN0 (<35 dB-Hz) or high percentage of critical anomalies"),
         ("spoofing_detected", "Check if spoofing detected\nReal spoofing indicators:\n1. Many unexpected satellites "
          "(>40% not in ephemeris) with GOOD signals\n2. Satellites appearing with impossible geometry (wrong "
          "hemisphere, etc.)\nNote: Low CN0 std deviation is NOT a spoofing indicator - it's actually good data!"),
         ("interference_detected", "Check if interference detected\n"
-         "Requires meaningful anomaly count - not just isolated events"),
-        ("quality_score", "Get quality score object with all metrics"),
-        ("score", "Get quality score value (alias for overall)"), ("quality_grade", "Get quality grade"),
-        ("summary", "Get summary interpretation"), ("skyplot_coverage", "Get skyplot coverage percent"),
-        ("skyplot_trace_count", "Get number of skyplot traces"),
-        ("has_visibility_prediction", "Check if visibility prediction is available"),
-        ("visibility_prediction_source", "Get visibility prediction source"),
-        ("visibility_confirmation_rate", "Get visibility confirmation rate"),
-        ("visibility_mean_predicted", "Get mean predicted satellites"),
-        ("visibility_mean_observed", "Get mean observed satellites"),
-        ("visibility_mean_missing", "Get mean missing satellites per epoch"),
-        ("visibility_mean_unexpected", "Get mean unexpected satellites per epoch (seen but not predicted)"),
-        ("visibility_anomaly_count", "Get visibility anomaly count"),
-        ("position_lat", "Get receiver latitude"), ("position_lon", "Get receiver longitude")]},
+         "Requires meaningful anomaly count - not just isolated events")]},
 }
 CLASSES = [n for n, e in SURFACE.items() if e[0] == "class"]
 
