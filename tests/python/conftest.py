@@ -1,13 +1,10 @@
-"""Shared pieces of the Python tests: where the real data lives, the builders of small RINEX
-observation and navigation texts that put every field at its column, and the members of the
-analysis document.
-
-Epoch times count seconds from Sunday 2024-01-07 00:00:00, the start of a GPS week. The
-navigation builder writes circular equatorial orbits whose time of ephemeris is that instant, so a
-satellite stands where it is placed at the first epoch. RECEIVER sits on the equator at longitude 0."""
+"""Shared pieces of the Python tests: where the real data lives, builders of small RINEX observation and navigation
+texts that put every field at its column (epoch times in seconds from 2024-01-07 00:00; circular equatorial orbits
+seen from RECEIVER, on the equator at longitude 0), and the members of the analysis document."""
 
 from __future__ import annotations
 
+import datetime
 import math
 import pathlib
 
@@ -53,18 +50,15 @@ def header_line(value: str, label: str) -> str:
     return value[:60].ljust(60) + label + "\n"
 
 
-def clock(seconds: float) -> tuple[int, int, int, float]:
-    """(day of January 2024, hour, minute, second) of a time in seconds from 2024-01-07 00:00."""
-    day = 7 + int(seconds // 86400)
-    rest = seconds - (day - 7) * 86400
-    hour, minute = int(rest // 3600), int(rest % 3600 // 60)
-    return day, hour, minute, rest - hour * 3600 - minute * 60
+def clock(seconds: float) -> tuple[datetime.datetime, float]:
+    """The time `seconds` after 2024-01-07 00:00 (the start of a GPS week), and its second with fraction."""
+    t = datetime.datetime(2024, 1, 7) + datetime.timedelta(seconds=seconds)
+    return t, t.second + t.microsecond / 1e6
 
 
 def stamp(seconds: float) -> str:
     """The analysis timestamp text of an epoch."""
-    day, hour, minute, second = clock(seconds)
-    return f"2024-01-{day:02d}T{hour:02d}:{minute:02d}:{second:06.3f}Z"
+    return f"{clock(seconds)[0]:%Y-%m-%dT%H:%M:%S.%f}"[:-3] + "Z"
 
 
 def field(value: float | str | None) -> str:
@@ -75,8 +69,8 @@ def field(value: float | str | None) -> str:
 
 
 def epoch_line(seconds: float, count: int, flag: int = 0) -> str:
-    day, hour, minute, second = clock(seconds)
-    return f"> 2024 01 {day:02d} {hour:02d} {minute:02d} {second:10.7f}  {flag:d} {count:2d}\n"
+    t, second = clock(seconds)
+    return f"> {t:%Y %m %d %H %M} {second:10.7f}  {flag:d} {count:2d}\n"
 
 
 def sat_line(sat: str, values: list) -> str:
@@ -118,8 +112,8 @@ def rinex2_text(epochs: list, codes: list[str], header: str = "") -> str:
         text += header_line(head + "".join(c.rjust(6) for c in codes[first:first + 9]), "# / TYPES OF OBSERV")
     text += header_line("", "END OF HEADER")
     for seconds, sats in epochs:
-        day, hour, minute, second = clock(seconds)
-        line = f" 24  1 {day:2d} {hour:2d} {minute:2d}{second:11.7f}  0{len(sats):3d}"
+        t, second = clock(seconds)
+        line = f" {t:%y} {t.month:2d} {t.day:2d} {t.hour:2d} {t.minute:2d}{second:11.7f}  0{len(sats):3d}"
         for k, (sat, _) in enumerate(sats):
             line += ("\n" + " " * 32 if k and k % 12 == 0 else "") + sat.ljust(3)
         text += line + "\n"
