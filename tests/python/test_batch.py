@@ -8,6 +8,7 @@ import gzip
 import os
 import pickle
 import random
+import struct
 import subprocess
 import sys
 
@@ -82,12 +83,22 @@ def test_navigation_found_by_name(tmp_path, obs, folder, expected):
     assert batch.find_navigation(str(tmp_path / obs)) == [str(tmp_path / n) for n in expected]
 
 
+def test_navigation_given_explicitly(tmp_path):
+    a, b = str(tmp_path / "a.obs"), str(tmp_path / "b.obs")
+    assert batch.pair_navigation([a, b], "n.rnx") == [["n.rnx"], ["n.rnx"]]
+    assert batch.pair_navigation([a, b], ["n1", "n2"]) == [["n1", "n2"], ["n1", "n2"]]
+    assert batch.pair_navigation([a, b], {a: "n1", b: ["n2", "n3"]}) == [["n1"], ["n2", "n3"]]
+    assert batch.pair_navigation([a], []) == [[]] and batch.pair_navigation([a], {}) == [[]]
+
+
 def test_cluster_threads_and_one_by_one_give_the_same_tables(archive, client):
     root, good, bad = archive
     paths = good + bad
+    # The pairs of the data's README, given as a mapping; the other two runs find them by name.
+    known = {p: [os.path.join(os.path.dirname(p), BRDC3 if "_R_" in p else "brdc0010.21n")] for p in good}
     threads = batch.analyze_many(paths, workers=2, progress=False)
     cluster = batch.analyze_many(paths, scheduler=client, progress=False)
-    serial = batch.analyze_many(paths, workers=1, progress=False)
+    serial = batch.analyze_many(paths, nav=known, workers=1, progress=False)
     for tables in (cluster, serial):
         pd.testing.assert_frame_equal(without_times(tables.files), without_times(threads.files))
         pd.testing.assert_frame_equal(tables.events, threads.events)
@@ -95,10 +106,10 @@ def test_cluster_threads_and_one_by_one_give_the_same_tables(archive, client):
     assert list(threads.files["path"]) == paths and set(files.loc[good, "error"]) == {""}
     assert files.loc[bad, "error"].str.len().gt(0).all() and files.loc[bad, "epochs"].isna().all()
     for path in good:  # the row holds what analysing the file alone gives
-        nav = [os.path.join(os.path.dirname(path), BRDC3 if "_R_" in path else "brdc0010.21n")]
-        result = q.analyze_cn0(path, nav)
+        result = q.analyze_cn0(path, known[path])
         row = files.loc[path]
-        assert list(row["navigation"]) == nav and row["station"] == result.station_name
+        assert list(row["navigation"]) == known[path] and row["station"] == result.station_name
+        assert row["first_epoch"] == pd.Timestamp(result.start_time[:-1]) and row["interval"] == result.interval
         assert (row["epochs"], row["score"], row["grade"]) == (result.total_epochs, result.score, result.quality_grade)
         assert (row["interference_verdict"], row["anomalies"]) == (result.interference_verdict, result.anomaly_count)
         evs = threads.events[threads.events["path"] == path]
@@ -147,6 +158,19 @@ def test_pickled_result_round_trip_and_damaged_states(archive):
             pass
     with pytest.raises(TypeError):
         restore(bytearray(state))
+
+
+def test_state_with_samples_outside_their_tables_is_refused(write):
+    path = write("a.24o", "     3.04".ljust(60) + "RINEX VERSION / TYPE\n" + "".ljust(60) + "END OF HEADER\n")
+    restore, (state,) = q.analyze_cn0(path).__reduce__()
+    # No samples (nine empty columns), no events, verdict "none", no health figures.
+    tail = b"\0" * 9 + b"\0\x04none\0\0\0"
+    assert state.endswith(tail) and restore(state).to_json() == q.analyze_cn0(path).to_json()
+    head, number = state[:-len(tail)], b"\x01" + struct.pack("<d", 40.0)
+    for columns, why in [(b"\x01\x05\x01\0\x01\0" + number * 3, "sample index out of its table"),
+                         (b"\x01\0\0\0" + number * 3, "sample columns differ in length")]:
+        with pytest.raises(ValueError, match=why):
+            restore(head + b"\0\0\0" + columns + tail[9:])
 
 
 def run_batch(*args):
