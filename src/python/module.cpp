@@ -133,7 +133,9 @@ PyObject* init_module() {
     Ref restore_module = Ref::steal(PyUnicode_FromString(kRestoreModule));
     if (!restore_module) return nullptr;
     Ref restore = Ref::steal(PyCFunction_NewEx(&restore_result_def, m, restore_module.get()));
-    if (!restore || PyModule_AddObjectRef(m, restore_result_def.ml_name, restore.get()) != 0) return nullptr;
+    if (!restore || PyModule_AddObjectRef(m, restore_result_def.ml_name, restore.get()) != 0) {
+        return nullptr;
+    }
 
     if (PyModule_AddObjectRef(m, "__all__", all.get()) != 0) return nullptr;
     return module.release();

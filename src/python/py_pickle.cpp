@@ -54,7 +54,8 @@ PyObject* result_reduce(PyObject* self, PyObject*) {
         std::string state;
         const AnalysisResult& result = unbox<AnalysisResult>(self);
         without_gil([&] { state = save_result_state(result); });
-        Ref bytes = Ref::steal(PyBytes_FromStringAndSize(state.data(), static_cast<Py_ssize_t>(state.size())));
+        Ref bytes = Ref::steal(
+            PyBytes_FromStringAndSize(state.data(), static_cast<Py_ssize_t>(state.size())));
         if (!bytes) return nullptr;
         return Py_BuildValue("(O(O))", restore.get(), bytes.get());
     });
@@ -63,6 +64,7 @@ PyObject* result_reduce(PyObject* self, PyObject*) {
 PyMethodDef restore_result_def = {
     "_restore_result", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(restore_result)),
     METH_VARARGS | METH_KEYWORDS,
-    "_restore_result(state)\n--\n\nThe AnalysisResult saved by AnalysisResult.__reduce__ (used by pickle)."};
+    "_restore_result(state)\n--\n\n"
+    "The AnalysisResult saved by AnalysisResult.__reduce__ (used by pickle)."};
 
 }  // namespace qcn0::py

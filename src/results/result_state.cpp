@@ -58,7 +58,8 @@ void fields(F& f, T& x) {
 }
 template <typename F, Is<TimeSeriesData> T>
 void fields(F& f, T& x) {
-    f(x.timestamps, x.mean_cn0, x.satellite_count, x.satellite_timeseries, x.constellation_timeseries);
+    f(x.timestamps, x.mean_cn0, x.satellite_count, x.satellite_timeseries,
+      x.constellation_timeseries);
 }
 template <typename F, Is<SkyplotPoint> T>
 void fields(F& f, T& x) {
@@ -180,7 +181,8 @@ public:
 
 class Reader {
 public:
-    explicit Reader(std::string_view s) : begin_(s.data()), p_(s.data()), end_(s.data() + s.size()) {}
+    explicit Reader(std::string_view s)
+        : begin_(s.data()), p_(s.data()), end_(s.data() + s.size()) {}
 
     bool ok() const { return error_.empty(); }
     void skip(std::size_t n) { p_ += n < left() ? n : left(); }
@@ -310,13 +312,14 @@ private:
 // samples, and the samples' indices into their tables.
 const char* inconsistency(const AnalysisResult& r) {
     const TimeSeriesData& ts = r.timeseries;
-    if (ts.mean_cn0.size() != ts.timestamps.size() || ts.satellite_count.size() != ts.timestamps.size()) {
+    if (ts.mean_cn0.size() != ts.timestamps.size() ||
+        ts.satellite_count.size() != ts.timestamps.size()) {
         return "time series columns differ in length";
     }
     const SampleTable& s = r.samples;
     const std::size_t n = s.cn0.size();
-    if (s.time.size() != n || s.satellite.size() != n || s.code.size() != n || s.elevation.size() != n ||
-        s.azimuth.size() != n) {
+    if (s.time.size() != n || s.satellite.size() != n || s.code.size() != n ||
+        s.elevation.size() != n || s.azimuth.size() != n) {
         return "sample columns differ in length";
     }
     for (std::size_t i = 0; i < n; ++i) {
@@ -342,13 +345,14 @@ std::string save_result_state(const AnalysisResult& result) {
 
 Expected<AnalysisResult> load_result_state(std::string_view state) {
     const std::string prefix = "AnalysisResult state: ";
-    if (state.size() < sizeof kMark + 1 || state.substr(0, sizeof kMark) != std::string_view(kMark, sizeof kMark)) {
+    const std::string_view mark(kMark, sizeof kMark);
+    if (state.size() < mark.size() + 1 || state.substr(0, mark.size()) != mark) {
         return Error{prefix + "not a saved result (wrong mark)"};
     }
     const auto version = static_cast<unsigned char>(state[sizeof kMark]);
     if (version != kResultStateVersion) {
-        return Error{prefix + "unsupported version " + std::to_string(version) + " (this library reads " +
-                     std::to_string(kResultStateVersion) + ")"};
+        return Error{prefix + "unsupported version " + std::to_string(version) +
+                     " (this library reads " + std::to_string(kResultStateVersion) + ")"};
     }
     AnalysisResult result;
     Reader r(state);
