@@ -1,13 +1,9 @@
-"""Reference outputs of CRX2RNX for the compression tests.
+"""Reference outputs of CRX2RNX: python3 reference_corpus.py OUT_DIR DATA_DIR GENERATED_PER_VERSION
 
-    python3 reference_corpus.py OUT_DIR DATA_DIR GENERATED_PER_VERSION
-
-Writes OUT_DIR/manifest.tsv, one "compact file<TAB>RINEX written by CRX2RNX" line per case: every
-Compact RINEX file of DATA_DIR (".crx", ".crx.gz", ".YYd"); random RINEX 2 and 3 files compressed by
-RNX2CRX (satellites coming and going, blank fields, flags, clock offsets appearing and vanishing,
-event epochs, new observation types, periodic re-initialisation); and a file with every order of
-differences. RNX2CRX and CRX2RNX run through the `hatanaka` package; exits with 3 without it.
-"""
+Writes OUT_DIR/manifest.tsv, "compact file<TAB>RINEX written by CRX2RNX" per case: every Compact RINEX
+file of DATA_DIR; random RINEX 2 and 3 files compressed by RNX2CRX (satellites coming and going, blank
+fields, flags, clock offsets, event epochs, new types, re-initialisation); a file with every order of
+differences. RNX2CRX and CRX2RNX run through the `hatanaka` package; exits with 3 without it."""
 import gzip
 import random
 import sys
@@ -24,8 +20,7 @@ CODES3 = {"G": ["C1C", "L1C", "D1C", "S1C", "C2W", "L2W", "S2W", "C5Q", "L5Q", "
           "E": ["C1C", "L1C", "S1C", "C5Q", "L5Q", "S5Q", "C7Q", "L7Q", "S7Q", "C8Q", "L8Q", "S8Q"]}
 
 
-def header_line(text, label):
-    return text.ljust(60) + label + "\n"
+header_line = lambda text, label: text.ljust(60) + label + "\n"  # noqa: E731
 
 
 def type_lines(system, codes):
@@ -55,9 +50,7 @@ def random_rinex(seed, rinex3):
             out.append("%14.3f" % s[0] + "".join(rng.choice("   0123456789"[:rng.choice([3, 13])]) for _ in range(2)))
         return out
 
-    def pick(s):
-        pool = CODES3[s] if s else CODES2
-        return rng.sample(pool, rng.randint(1, len(pool)))
+    pick = lambda s: rng.sample(CODES3[s] if s else CODES2, rng.randint(1, len(CODES3[s] if s else CODES2)))  # noqa: E731
 
     systems = rng.sample(sorted(CODES3), rng.randint(1, 4)) if rinex3 else [None]
     codes = {s: pick(s) for s in systems}
@@ -135,5 +128,4 @@ def main():
     (out / "manifest.tsv").write_text("".join("%s\t%s\n" % c for c in cases))
 
 
-if __name__ == "__main__":
-    main()
+main()

@@ -118,9 +118,7 @@ std::string decoded(const std::string& crx) {
 }
 // A RINEX 2 epoch line at 00:00:`second` of 2021-01-01 with flag 0.
 std::string epoch2(int second, const std::string& satellites) {
-    char head[64];
-    std::snprintf(head, sizeof head, " 21  1  1  0  0%11.7f  0%3d", second + 0.0, static_cast<int>(satellites.size() / 3));
-    return head + satellites;
+    return format(" 21  1  1  0  0%11.7f  0%3d", second + 0.0, static_cast<int>(satellites.size() / 3)) + satellites;
 }
 const std::string kR0 = "> 2021 01 01 00 00  0.0000000  0  1      G01";
 const std::string kR1 = "> 2021 01 01 00 00  1.0000000  0  1      G01";
@@ -219,7 +217,7 @@ TEST(CompactRinex, DamagedFilesNameTheProblemAndTheLine) {
     for (const auto& [crx, message] : cases) EXPECT_EQ(decoded(crx), "error: compact RINEX: " + message);
 }
 
-TEST(Compression, GzipUnixCompressAndLayers) {
+TEST(Compression, GzipAndUnixCompress) {
     const std::string a = sample_text(200000, 7), b = "second member\n";
     EXPECT_EQ(inflate_gzip(gzip(a) + gzip(b, 0) + gzip("") + std::string(512, '\0')).value(), a + b);  // stored blocks, padding
     const std::string after_padding = std::string(3, '\0') + gzip("y");  // padding ends the stream
@@ -237,19 +235,19 @@ TEST(Compression, GzipUnixCompressAndLayers) {
     EXPECT_EQ(inflate_gzip(gzip(std::string(1 << 20, 'a')), 1000).error(), "gzip content exceeds the limit of 1000 bytes");
 
     // Unix compress: "TOBEORNOT..." as written by ncompress 4.2.4, with the code that refers to the
-    // entry it defines; every code width, with and without clears and block mode.
+    // entry it defines; then every code width of the writer above.
     EXPECT_EQ(expand_unix_compress(std::string("\x1f\x9d\x90\x54\x9e\x08\x29\xf2\x44\x8a\x93\x27\x54\x02\x0e\x2c\xa8\x90\xa0"
                                                "\x41\x84\x23\x00", 23)).value() + expand_unix_compress(std::string("\x1f\x9d\x90", 3)).value(),
               "TOBEORNOTTOBEORTOBEORNOT#");
-    for (unsigned bits = 9; bits <= 16; ++bits)
-        for (auto [block, clear] : {std::pair{true, 0u}, {true, 700u}, {false, 0u}})
-            EXPECT_EQ(expand_unix_compress(unix_compress(a.substr(0, 120000), bits, block, clear)).value(), a.substr(0, 120000)) << bits;
     const std::pair<std::string, std::string> errors[] = {
         {"\x1f\x9d", "is truncated: no header"}, {"\x1f\x9d\x91xx", "uses 17-bit codes; only 9 to 16 bits are valid"},
         {"\x1f\x9d\x88xx", "uses 8-bit codes; only 9 to 16 bits are valid"},
         {std::string("\x1f\x9d\x90\x2c\x01", 5), "is corrupt: it starts with code 300 instead of a byte"},
         {std::string("\x1f\x9d\x90\x61\x20\x03", 6), "is corrupt: code 400 refers past the table of 257 entries"}};
     for (const auto& [data, error] : errors) EXPECT_EQ(expand_unix_compress(data).error(), "Unix compress data " + error);
+    for (unsigned bits = 9; bits <= 16; ++bits)  // block mode with and without clears, and without block mode
+        for (auto [block, clear] : {std::pair{true, 0u}, {true, 700u}, {false, 0u}})
+            EXPECT_EQ(expand_unix_compress(unix_compress(a.substr(0, 120000), bits, block, clear)).value(), a.substr(0, 120000)) << bits;
     // No length in the format: a cut between codes gives the start of the text, inside a code an error.
     const std::string u = unix_compress(a.substr(0, 60000), 16, true, 300);
     std::size_t cut_errors = 0;
@@ -264,13 +262,14 @@ TEST(Compression, GzipUnixCompressAndLayers) {
     std::mt19937 rng(3);
     for (int i = 0; i < 300; ++i) {  // damage: the CRC-32 catches what deflate does not; compress just ends
         std::string g = gzip(a.substr(0, 20000)), x = u;
-        g[10 + rng() % (g.size() - 10)] ^= static_cast<char>(1 + rng() % 255);
-        x[3 + rng() % (x.size() - 3)] ^= static_cast<char>(1 + rng() % 255);
+        g[10 + rng() % (g.size() - 10)] ^= static_cast<char>(1 + rng() % 255), x[3 + rng() % (x.size() - 3)] ^= static_cast<char>(1 + rng() % 255);
         EXPECT_EQ(inflate_gzip(g).ok() ? "unnoticed" : inflate_gzip(g).error().substr(0, 12), "gzip data is") << i;
         (void)expand_unix_compress(x);
     }
+}
 
-    // Layers recognised by content and undone in turn; plain bytes come back without a copy.
+// Layers recognised by content and undone in turn; plain bytes come back without a copy.
+TEST(Compression, LayersByContent) {
     const std::string rinex = version_line("2.11") + v2_obs_types({"S1"}) + end_of_header() + " 21  1  1  0  0  0.0000000  0  1G01\n        45.250\n";
     const std::string compact = "1.0                 COMPACT RINEX FORMAT                    CRINEX VERS   / TYPE\n" +
                                 header_line("RNX2CRX ver.4.1.0", "CRINEX PROG / DATE") + version_line("2.11") + v2_obs_types({"S1"}) +

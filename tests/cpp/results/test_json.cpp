@@ -66,46 +66,13 @@ TEST(JsonDocument, EveryMemberInBothLayouts) {
               R"("spoofing_unexpected_threshold":0.4,"spoofing_min_unexpected_count":8.0})");
     EXPECT_EQ(qcn0::fuzz::without_layout(to_json_pretty(r)), to_json(r));
     r.file_info.marker_name = "MARK";
-    r.constellation_stats["GPS"] = {"GPS", 2, 4, 44.5, 38.25, 51.0, 4.5, 12, 1.0 / 6.0, 1, 0};
-    r.constellation_stats["Galileo"] = {"Galileo", 1, 2, 46.0, 45.0, 47.0, 1.0, 10, 0.1, 0, 0};
-    r.satellite_stats["G\"9"] = {"G\"9", "GPS", 2, 44.5, 44.0, 45.0, 0.5, 45.0};
-    r.timeseries.timestamps = {"T0", "T1"};
-    r.timeseries.mean_cn0 = {45.0, NAN};
-    r.timeseries.satellite_count = {3, 3};
-    r.timeseries.satellite_timeseries["G05"] = {"G05", "GPS", "S1C", {{"T0", 51.0, 45.0, 0.0}}};
-    r.timeseries.constellation_timeseries["GPS"] = {{"T0", 47.5, 45.0, 0.0}};
-    r.timeseries.constellation_timeseries["Galileo"] = {};
-    r.skyplot.traces = {{"J02", "Other", {{0.0, 45.0, 40.0, "J02"}}}, {"E11", "Galileo", {}}};
-    r.skyplot.heatmap_points = {{5.0, 47.5, 45.0, 6}};
     r.heatmap = {{5.0, 15.0}, {2.5}, {{41.5, 0.0}}, {{2, 0}}};
-    r.anomalies = {{"T1", "high", "cn0_drop", "drop\non 2", 6.75, {"G05", "E11"}, {"GPS", "Galileo"}}};
-    VisibilitySummary v;
-    v.has_prediction = true, v.prediction_source = "BRDC 31", v.confirmation_rate = 0.9, v.mean_predicted = 10.0;
-    v.mean_observed = 9.0, v.mean_missing = 1.0, v.frequently_missing = {"G12"};
-    v.by_system["GPS"] = {"GPS", 10, 9, 0.9, {"G12"}, {}};
-    v.anomalies = {{"T2", "T3", 300.0, "missing_satellites", "low", {"G12"}, {"GPS"}, "1 missing"}};
-    r.visibility = v;
-    const std::string doc = to_json(r);
-    for (const char* part :
-         {R"("constellation_stats":{"GPS":{"system":"GPS","satellite_count":2,"observation_count":4,"mean_cn0":44.5,)"
-          R"("min_cn0":38.25,"max_cn0":51.0,"std_cn0":4.5,"satellites_expected":12,"availability_ratio":0.16666666666666666,)"
-          R"("cycle_slips":1,"data_gaps":0},"Galileo":)",
-          R"("satellite_stats":{"G\"9":{"satellite":"G\"9","system":"GPS","observation_count":2,"mean_cn0":44.5,"min_cn0":44.0,)",
-          R"("mean_cn0":[45.0,null],"satellite_count":[3,3],)", R"("count_matrix":[[2,0]]},"anomalies":[{"timestamp":"T1",)"
-          R"("severity":"high","event_type":"cn0_drop","description":"drop\non 2","cn0_drop":6.75,"affected_satellites":)"
-          R"(["G05","E11"],"affected_systems":["GPS","Galileo"]}],"visibility":{"has_prediction":true,"prediction_source":)"
-          R"("BRDC 31","confirmation_rate":0.9,"mean_predicted":10.0,"mean_observed":9.0,"mean_missing":1.0,)"
-          R"("mean_unexpected":0.0,"frequently_missing":["G12"],"frequently_unexpected":[],"by_system":{"GPS":)"
-          R"({"system":"GPS","predicted_satellites":10,"observed_satellites":9,"confirmation_rate":0.9,"missing_satellites":)"
-          R"(["G12"],"unexpected_satellites":[]}},"anomalies":[{"start_time":"T2","end_time":"T3","duration_seconds":300.0,)"
-          R"("anomaly_type":"missing_satellites","severity":"low","affected_satellites":["G12"],"affected_systems":["GPS"],)"
-          R"("description":"1 missing"}]},"spoofing_unexpected_threshold":0.4,)"})
-        EXPECT_NE(doc.find(part), std::string::npos) << part << "\nin\n" << doc;
+    r.skyplot.traces = {{"E11", "Galileo", {}}};
+    r.timeseries.mean_cn0 = {45.0, NAN};
     const std::string pretty = to_json_pretty(r);
-    EXPECT_EQ(qcn0::fuzz::without_layout(pretty), doc);
-    for (const char* part : {"{\n  \"file_info\": {\n    \"filename\": \"\",\n    \"marker_name\": \"MARK\",\n",
+    EXPECT_EQ(qcn0::fuzz::without_layout(pretty), to_json(r));
+    for (const char* part : {"{\n  \"file_info\": {\n    \"filename\": \"\",\n    \"marker_name\": \"MARK\",\n", "\"mean_cn0\": [\n      45.0,\n      null\n    ],",
                              "\n    \"cn0_matrix\": [\n      [\n        41.5,\n        0.0\n      ]\n    ],\n",
-                             "\n        \"points\": []\n      }\n    ],\n", "\n      \"Galileo\": []\n    }\n  },\n",
-                             "\n  \"spoofing_min_unexpected_count\": 8.0\n}"})
+                             "\n        \"points\": []\n      }\n    ],\n", "\n  \"spoofing_min_unexpected_count\": 8.0\n}"})
         EXPECT_NE(pretty.find(part), std::string::npos) << part;
 }

@@ -88,10 +88,6 @@ TEST(ObsHeader, LabelsAndTheirFields) {
          "3.04|test.obs|||0|slots 1=1 2=-4 14=-7 6=-3 8=1"},
         // A label holding two known texts acts on the first of the list.
         {header_line("     3.04  SITE", "RINEX VERSION MARKER NAME") + end_of_header(), "3.04|test.obs|||0"},
-        // Bytes beyond ASCII read as '?', one per byte; the label stays at byte 60.
-        {hdr(header_line("comment \xB0", "COMMENT") + header_line("PIER\xC2\xB0" "1", "MARKER NAME") +
-             header_line(std::string(20, ' ') + "RCV\xB0", "REC # / TYPE / VERS")),
-         "3.04|PIER??1|RCV?||0"},
         {header_line("          3.04", "RINEX VERSION / TYPE") + end_of_header(), "0|test.obs|||0"},
     }, true);
     EXPECT_EQ(head(kV3, "station.24o"), "3.04|station.24o|||0");
@@ -126,9 +122,6 @@ TEST(ObsHeader, EndOfHeaderAndTheVersionThatChoosesTheReader) {
 
 TEST(ObsRecords, Version3) {
     expect_records(kHead3, {
-        // Fewer satellite lines than counted: the next epoch line ends the epoch.
-        {ep(9, 12) + g("G01", 40) + g("G02", 41) + ep(10, 2) + g("G01", 41) + g("G02", 42),
-         "[G01 G02]\n" + kT + "9 f0 G01{S1C=40} G02{S1C=41}\n" + kT + "10 f0 G01{S1C=41} G02{S1C=42}"},
         // Blank and zero fields store nothing; -0.000 is zero, words and D exponents do not read.
         {ep(9, 2) + v3_sat("G01", {field(23456789.123), field({}), field(0.0), field(45.25)}) +
              v3_sat("G02", {"        -0.000  ", "           abc  ", "  1.5D3       ", field(-3.5)}),
@@ -147,11 +140,6 @@ TEST(ObsRecords, Version3) {
         // Systems without a code list store nothing; an epoch left empty is dropped.
         {ep(9, 1) + g("J01", 45) + ep(10, 3) + g("C11", 45) + g("G01", 46) + g("X01", 47),
          "[G01]\n" + kT + "10 f0 G01{S1C=46}"},
-        // No count, an unreadable, zero or negative count: the epoch is dropped.
-        {"> 2024 03 05 07 08  9.0000000  0\n" + g("G01", 45) + "> 2024 03 05 07 08 10.0000000  0  x\n" +
-             g("G02", 45) + "> 2024 03 05 07 08 11.0000000  0  0\n" + g("G03", 45) +
-             "> 2024 03 05 07 08 12.0000000  0 -1\n" + g("G04", 45) + ep(13, 1) + g("G05", 45),
-         "[G05]\n" + kT + "13 f0 G05{S1C=45}"},
         // Flags as written; unreadable ones are 0; an event epoch with its record is dropped.
         {ep(1, 1, 1) + g("G01", 45) + ep(2, 1, 6) + g("G01", 45) + "> 2024 03 05 07 08  3.0000000  x  1\n" +
              g("G01", 45) + "> 2024 03 05 07 08  4.0000000 256  1\n" + g("G01", 45) +
@@ -168,20 +156,12 @@ TEST(ObsRecords, Version3) {
         {ep(1, 4) + g("   ", 45) + v3_sat("G07", {field(2e7), field({}), field({}), field(40)}) + r("R 1", 40) + g("G 7", 41) +
              ep(2, 2) + g("G01", 40) + g("G01", 0),
          "[ G07 R01 G01]\n" + kT + "1 f0 {S1C=45} G07{S1C=41} R01{S1C=40}\n" + kT + "2 f0 G01{S1C=40}"},
-        // A lone carriage return belongs to the line; bytes beyond ASCII read as '?'.
-        {ep(1, 2) + "G01" + field(2e7) + "      4\r5.000  \n" + g("G\xB0" "1", 45),
-         "[G01 G?1]\n" + kT + "1 f0 G01{C1C=20000000} G?1{S1C=45}"},
     });
 
 }
 
 TEST(ObsRecords, Version2) {
     const std::string s1 = h2({"S1"}), lists = "|test.obs|||0|G:S1C|R:S1C|E:S1C|C:S1C\n";
-    Ids fourteen;
-    std::string continued = s1, values;
-    for (std::uint32_t k = 1; k <= 14; ++k) fourteen.push_back(sat_id(k <= 10 ? 'G' : 'R', k <= 10 ? k : k - 10));
-    continued += e2(0, fourteen);
-    for (int k = 0; k < 14; ++k) continued += v2_record({30.0 + k}), values += format(" %s{S1C=%d}", fourteen[k].c_str(), 30 + k);
     expect_cases({
         // The one list serves every system; slots without a letter are GPS, "R 7" is R07.
         {h2({"C1", "L1", "S1"}) + e2(9, {"G05", "  5", " 12", "R 7", "E11"}) + v2_record({2e7, 1e8, 45}) + v2_record({1, 0, 46}) +
@@ -198,9 +178,6 @@ TEST(ObsRecords, Version2) {
          "2.11|test.obs|||0|G:L1C,L2C,C1C,C2P,C1P,S1C,S2C|R:L1C,L2C,C1C,C2P,C1P,S1C,S2C|E:L1C,L2C,C1C,C2P,C1P,S1C,S2C|"
          "C:L1C,L2C,C1C,C2P,C1P,S1C,S2C\n[G01 R02]\n" + kT2 + "0 f0 G01{L1C=1 L2C=2 C1C=3 C2P=4 C1P=5 S1C=46 S2C=47} "
          "R02{C1C=3.5 S1C=36}\n" + kT2 + "30 f0 G01{L1C=1 L2C=2}"},
-        // More than twelve satellites continue on the next line.
-        {continued + e2(30, {"G01"}) + v2_record({50}), "2.11" + lists + "[" + join(fourteen, " ") + "]\n" + kT2 + "0 f0" + values +
-                                                            "\n" + kT2 + "30 f0 G01{S1C=50}"},
         {h2({"C1", "S1"}) + e2(0, {"G01"}) + field(2e7) + "   44.5\n",  // a field cut by the line end
          "2.11|test.obs|||0|G:C1C,S1C|R:C1C,S1C|E:C1C,S1C|C:C1C,S1C\n[G01]\n" + kT2 + "0 f0 G01{C1C=20000000 S1C=44.5}"},
         {version_line("2.11") + end_of_header() + e2(0, {"G01"}) + v2_record({45}), "2.11|test.obs|||0\n[]"},  // no types
@@ -219,29 +196,4 @@ TEST(ObsRecords, Version2) {
         // Records running past the end of the data; the last line without a line end.
         {e2(0, {"G01", "G02"}) + "        45.000", "[G01]\n" + kT2 + "0 f0 G01{S1C=45}"},
     });
-}
-
-TEST(ObsText, LongEpochsAndMemory) {
-    // 120 satellites: the flag glued to the count, a clock offset after it; numbers repeat after 99.
-    std::string many = kHead3 + "> 2024 03 05 07 08  9.0000000  0120       0.000123456789\n";
-    for (std::uint32_t k = 1; k <= 120; ++k) many += g(sat_id('G', k % 100), 40);
-    EXPECT_EQ(read_ok(many).satellites.size(), 100u);
-    // Memory held for very short lines stays near the text's size; records beyond what was set
-    // aside for them still read.
-    auto held = [](const RinexObsData& o) {
-        return o.values.capacity() * sizeof(StoredValue) + o.entries.capacity() * sizeof(SatelliteObservations) +
-               o.epochs.capacity() * sizeof(ObsEpoch);
-    };
-    const std::string blank = kHead3 + std::string(1 << 20, '\n');
-    EXPECT_LE(held(read_ok(blank)), 4 * blank.size());
-    std::string dense = version_line("3.04") + v3_obs_types('G', {"S1C"}) + end_of_header();
-    for (int e = 0; e < 2000; ++e) {
-        dense += v3_epoch(2024, 3, 5, e / 60 % 24, e % 60, 0.0, 0, 12);
-        for (std::uint32_t s = 1; s <= 12; ++s) dense += v3_sat(sat_id('G', s), {field(30.0 + (e + s) % 20)});
-        dense += std::string(10, '\n');
-    }
-    const auto packed = read_ok(dense);
-    EXPECT_EQ(packed.entries.size(), 24000u);
-    EXPECT_EQ(packed.values.back().value, 30.0 + (1999 + 12) % 20);
-    EXPECT_LE(held(packed), 4 * dense.size());
 }

@@ -1,13 +1,9 @@
-// GNSS satellites in TLE names, counting element sets, and the download through `curl`.
+// GNSS satellites in TLE names, counting element sets, and the output of the programs the download runs.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 
 #include "tle/process_output.hpp"
 #include "tle/tle_count.hpp"
-#include "tle/tle_download.hpp"
 
 using namespace qcn0;
 
@@ -16,10 +12,6 @@ namespace {
 const std::string kLine1 = "1 24876U 97035A   24160.80187576  .00000010  00000+0  00000+0 0  9995";
 const std::string kLine2 = "2 24876  55.6686 127.4598 0079473  52.0264 308.6451  2.00565553197140";  // mean motion 52..63
 std::string set(const std::string& name, const std::string& line2 = kLine2) { return name + "\n" + kLine1 + "\n" + line2 + "\n"; }
-std::string read_log(const std::string& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 }  // namespace
 
@@ -45,41 +37,6 @@ TEST(Tle, IdentifiersAndCounts) {
         {"GPS (PRN 1)\n" + kLine1.substr(0, 60) + "\n" + kLine2, 0}, {"GPS (PRN 1)\n1\n2", 0},
         {"GPS (PRN 1)\n" + kLine1 + "\n2 x" + std::string(60, ' ') + "nan", 0}};
     for (const auto& [text, n] : counts) EXPECT_EQ(parse_tle_content(text), n) << text;
-}
-
-TEST(Tle, DownloadThroughCurl) {
-    // A stand-in curl first on the search path logs its arguments; an empty body means no curl.
-    const auto urls = tle_source_urls();
-    const std::string dir = std::filesystem::temp_directory_path() / ("qcn0_curl_" + std::to_string(::getpid())), path = std::getenv("PATH");
-    std::filesystem::create_directories(dir);
-    std::string log;
-    const auto download = [&](const std::string& body) {
-        std::filesystem::remove(dir + "/log");
-        std::ofstream(dir + "/curl") << "#!/bin/sh\necho \"$@\" >> " << dir << "/log\ncase \"$4\" in\n" << body << "\nesac\n";
-        std::filesystem::permissions(dir + "/curl", std::filesystem::perms::owner_all);
-        setenv("PATH", (body.empty() ? dir : dir + ":" + path).c_str(), 1);
-        auto r = download_tle();
-        setenv("PATH", path.c_str(), 1);
-        log = read_log(dir + "/log");
-        return r.ok() ? *r : "error: " + r.error();
-    };
-    const std::string tle = set("GPS BIIR-2  (PRN 13)    \r"), first = "'" + std::string(urls[0]) + "') ";
-    const std::string fail = "error: Failed to download TLE from all sources";
-    // The query and the two files, the primary host serving the first two; partial output of a
-    // failed run is not used.
-    EXPECT_EQ(download("*) echo 'partial 1 2 ' ; exit 7 ;;"), fail);
-    EXPECT_EQ(log, "-sL --connect-timeout 10 " + std::string(urls[0]) + "\n-sL --connect-timeout 10 " + std::string(urls[1]) +
-                       "\n-sL --connect-timeout 10 " + std::string(urls[2]) + "\n");
-    EXPECT_TRUE(urls[0].ends_with("/NORAD/elements/gp.php?GROUP=gnss&FORMAT=tle") && urls[1].ends_with("/NORAD/elements/gnss.txt") &&
-                urls[0].substr(0, 20) == urls[1].substr(0, 20) && urls[1].substr(0, urls[1].find("/NORAD")) != urls[2].substr(0, urls[2].find("/NORAD")));
-    // A page without element-set lines is passed over; a source that never stops is cut off.
-    EXPECT_EQ(download(first + "exit 22 ;; '" + std::string(urls[1]) + "') echo '<html>Not Found</html>' ;; *) printf '%s' '" + tle + "' ;;"), tle);
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3);
-    EXPECT_EQ(download(first + "yes '1 2 ' ;; *) printf '%s' '" + tle + "'; echo noise >&2 ;;"), tle);
-    for (const char* bad : {"*) printf '1 x 2 y \\377\\n' ;;", "*) echo '1 only' ;;", "*) echo '2 only' ;;", ""})
-        EXPECT_EQ(download(bad), fail) << bad;
-    EXPECT_EQ(download("*) printf '1 \\303\\251 2 \\n' ;;"), "1 \xC3\xA9 2 \n");  // UTF-8 with both line marks
-    std::filesystem::remove_all(dir);
 }
 
 TEST(Tle, ProcessOutput) {
