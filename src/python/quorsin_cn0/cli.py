@@ -317,34 +317,35 @@ def batch_command(inputs: Tuple[str, ...], out: str, events_out: Optional[str], 
     done = {os.path.abspath(r["path"]) for r in done_rows}
     todo = [p for p in paths if os.path.abspath(p) not in done]
     navs = batch.pair_navigation(todo, list(nav) if nav else None)
-    rows = list(done_rows)
-    events = list(done_events)
+    # New rows by their input position, so the table keeps the input order whatever order the
+    # files complete in.
+    new: dict = {}
     failed = 0
     last_write = time.monotonic()
     bar = batch.Progress(len(todo))
     try:
-        for _, row, evs in batch.iter_rows(todo, navs, config, workers, scheduler):
-            rows.append(row)
-            events.extend(evs)
+        for i, row, evs in batch.iter_rows(todo, navs, config, workers, scheduler):
+            new[i] = (row, evs)
             bar.step()
             if row["error"]:
                 failed += 1
                 click.echo(f"\nquorsin-cn0: {row['path']}: {row['error']}" if bar.bar else
                            f"quorsin-cn0: {row['path']}: {row['error']}", err=True)
             if time.monotonic() - last_write > CHECKPOINT_S:
-                _write_tables(batch, rows, events, out, events_out)
+                _write_tables(batch, done_rows, done_events, new, out, events_out)
                 last_write = time.monotonic()
     except KeyboardInterrupt:
         bar.close()
-        _write_tables(batch, rows, events, out, events_out)
-        click.echo(f"quorsin-cn0: interrupted; {len(rows)} rows in {out} (rerun with --resume)", err=True)
+        _write_tables(batch, done_rows, done_events, new, out, events_out)
+        click.echo(f"quorsin-cn0: interrupted; {len(done_rows) + len(new)} rows in {out} (rerun with --resume)",
+                   err=True)
         sys.exit(130)
     finally:
         bar.close()
-    _write_tables(batch, rows, events, out, events_out)
+    rows, events = _write_tables(batch, done_rows, done_events, new, out, events_out)
     skipped = len(paths) - len(todo)
-    click.echo(f"{out}: {len(rows)} files ({len(todo)} analysed, {failed} failed, {skipped} already done)"
-               + (f"; {events_out}: {len(events)} events" if events_out else ""), err=True)
+    click.echo(f"{out}: {rows} files ({len(todo)} analysed, {failed} failed, {skipped} already done)"
+               + (f"; {events_out}: {events} events" if events_out else ""), err=True)
     sys.exit(1 if failed else 0)
 
 
@@ -384,7 +385,11 @@ def _write_parquet(pa: Any, pq: Any, frame: Any, path: str) -> None:
         raise
 
 
-def _write_tables(batch: Any, rows: List[dict], events: List[dict], out: str, events_out: Optional[str]) -> None:
+def _write_tables(batch: Any, done_rows: List[dict], done_events: List[dict], new: dict, out: str,
+                  events_out: Optional[str]) -> Tuple[int, int]:
+    """Writes the rows of the earlier run, then the new ones in input order; (rows, events)."""
+    rows = done_rows + [new[i][0] for i in sorted(new)]
+    events = done_events + [e for i in sorted(new) for e in new[i][1]]
     import pyarrow as pa  # type: ignore[import-untyped, import-not-found, unused-ignore]
     import pyarrow.parquet as pq  # type: ignore[import-untyped, import-not-found, unused-ignore]
 
@@ -393,6 +398,7 @@ def _write_tables(batch: Any, rows: List[dict], events: List[dict], out: str, ev
     if events_out:
         _write_parquet(pa, pq, batch.events_frame(events), events_out)
     _write_parquet(pa, pq, batch.files_frame(rows), out)
+    return len(rows), len(events)
 
 
 if __name__ == "__main__":  # pragma: no cover
