@@ -158,6 +158,10 @@ TEST(ObsRecords, Version3) {
          "[ G07 R01 G01]\n" + kT + "1 f0 {S1C=45} G07{S1C=41} R01{S1C=40}\n" + kT + "2 f0 G01{S1C=40}"},
     });
 
+    // 120 satellites: the one-digit flag glued to the three-digit count ("0120"), a clock offset after.
+    std::string many = kHead3 + "> 2024 03 05 07 08  9.0000000  1120       0.000123456789\n";
+    for (std::uint32_t k = 1; k <= 120; ++k) many += g(sat_id('G', k % 100), 40);
+    EXPECT_EQ(read_ok(many).satellites.size() * 10 + read_ok(many).epochs.at(0).flag, 1001u);  // numbers repeat after 99
 }
 
 TEST(ObsRecords, Version2) {
