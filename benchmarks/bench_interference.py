@@ -135,9 +135,9 @@ def sweep(data: Path, n: int, seed: int) -> list[str]:
                     continue
                 if rng.random() < 0.5:
                     bands = None
-                    expected = {b for b, c in counts.items() if c >= 5}
+                    expected = {b for b, c in counts.items() if c >= 6}
                 else:
-                    choices = sorted(b for b, c in counts.items() if c >= 5)
+                    choices = sorted(b for b, c in counts.items() if c >= 6)
                     if not choices:
                         continue
                     bands = {rng.choice(choices)}

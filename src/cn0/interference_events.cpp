@@ -151,11 +151,18 @@ void fit_elevation_nominals(Layout& layout, const std::array<std::vector<char>, 
         curves.emplace_back(std::make_pair(sig.band, sig.system), Curve{});
         return curves.back().second;
     };
+    // A few tens of thousands of points fix a curve well; a day at 1 Hz has millions.
+    std::size_t total = 0;
+    for (const Signal& sig : layout.signals) total += sig.positioned ? sig.points.size() : 0;
+    const std::size_t stride = std::max<std::size_t>(1, total / 50000);
+    std::size_t index = 0;
     for (const Signal& sig : layout.signals) {
         if (!sig.positioned) continue;
         Curve& c = curve_of(sig);
         for (const Point& p : sig.points) {
-            if (usable(sig, p)) c.bins[static_cast<std::size_t>(bin_of(p.elevation))].push_back(p.cn0);
+            if (index++ % stride == 0 && usable(sig, p)) {
+                c.bins[static_cast<std::size_t>(bin_of(p.elevation))].push_back(p.cn0);
+            }
         }
     }
     for (auto& [key, c] : curves) {
@@ -200,21 +207,24 @@ struct History {
     std::array<double, kHistory> values{};
     std::size_t count = 0, next = 0;
     double newest = -1e300;  // seconds
+    double median = 0.0;     // of the values held, kept up to date by push()
 
     void push(double v, double when) {
         values[next] = v;
         next = (next + 1) % kHistory;
         count = std::min(count + 1, kHistory);
         newest = when;
+        // Insertion sort of at most five values: cheaper than any selection algorithm.
+        std::array<double, kHistory> sorted = values;
+        for (std::size_t i = 1; i < count; ++i) {
+            const double x = sorted[i];
+            std::size_t j = i;
+            for (; j > 0 && sorted[j - 1] > x; --j) sorted[j] = sorted[j - 1];
+            sorted[j] = x;
+        }
+        median = count % 2 == 1 ? sorted[count / 2] : 0.5 * (sorted[count / 2 - 1] + sorted[count / 2]);
     }
-    double level() const {
-        std::array<double, kHistory> v = values;
-        const auto n = static_cast<std::ptrdiff_t>(count);
-        std::nth_element(v.begin(), v.begin() + n / 2, v.begin() + n);
-        double m = v[static_cast<std::size_t>(n / 2)];
-        if (n % 2 == 0) m = 0.5 * (m + *std::max_element(v.begin(), v.begin() + n / 2));
-        return m;
-    }
+    double level() const { return median; }
 };
 
 struct Timing {
@@ -235,13 +245,15 @@ std::vector<Span> scan_band(const Layout& layout, std::size_t band, const Timing
     std::vector<History> history(layout.signals.size());
     std::vector<std::uint32_t> seen_at(layout.signals.size(), kNever);
     std::vector<char> had_nominal(layout.signals.size(), 0);
-    std::vector<double> residuals, steps;
+    std::vector<double> residuals, steps, nominals;
     if (deviations) deviations->assign(T, kNaN);
 
     enum { kIdle, kPending, kActive } state = kIdle;
     Span current{0, 0, kDrop};
     double onset = 0.0;
     std::size_t onset_tracked = 0;
+    bool positioned_band = true;
+    for (std::uint32_t k : layout.band_signals[band]) positioned_band = positioned_band && layout.signals[k].positioned;
 
     auto nominal_of = [&](std::uint32_t k, const Point& p) -> double {
         const History& h = history[k];
@@ -266,13 +278,20 @@ std::vector<Span> scan_band(const Layout& layout, std::size_t band, const Timing
         if (b0 == b1 && tracked == 0 && !(state != kIdle && current.kind == kDrop)) continue;
         residuals.clear();
         steps.clear();
+        nominals.clear();
         std::size_t returned = 0;  // signals back after an absence, or new
+        std::size_t low = 0;       // signals tracked at the epoch before, now below their nominal
+        const bool after = timing.follows(t);
         for (std::size_t i = b0; i < b1; ++i) {
             const auto [k, pos] = layout.entries[i];
             const Point& p = layout.signals[k].points[pos];
             if (seen_at[k] == kNever || seen_at[k] + 1 < t) ++returned;
             const double nominal = nominal_of(k, p);
-            if (!std::isnan(nominal)) residuals.push_back(p.cn0 - nominal);
+            nominals.push_back(nominal);
+            if (!std::isnan(nominal)) {
+                residuals.push_back(p.cn0 - nominal);
+                if (after && had_nominal[k] && seen_at[k] + 1 == t && p.cn0 - nominal <= -threshold) ++low;
+            }
             if (pos > 0 && timing.follows(t) && layout.signals[k].points[pos - 1].t == t - 1) {
                 steps.push_back(p.cn0 - layout.signals[k].points[pos - 1].cn0);
             }
@@ -288,21 +307,28 @@ std::vector<Span> scan_band(const Layout& layout, std::size_t band, const Timing
             }
         }
         const std::size_t n = residuals.size();
-        const double deviation = n >= kMinSignals ? median_of(residuals) : kNaN;
+        const double deviation = n > 0 ? median_of(residuals) : kNaN;
         const double step = steps.size() >= kMinSignals ? median_of(steps) : kNaN;
-        if (deviations && state == kIdle) (*deviations)[t] = deviation;
+        if (deviations && state == kIdle && n >= kMinSignals) (*deviations)[t] = deviation;
 
-        const bool mass_loss = tracked >= kMinLost && static_cast<double>(lost) >= kLostShare * static_cast<double>(tracked);
-        // During a drop, too few signals left to take a median is itself evidence.
+        // Most of the signals tracked a moment ago lost or far below their nominal: a drop, even
+        // when too few are left to take a median.
+        const bool mass_loss = lost + low >= kMinLost &&
+                               static_cast<double>(lost + low) >= kLostShare * static_cast<double>(tracked);
+        // During a drop, few signals left, or the few left still low, is evidence it goes on.
         const bool still_lost = state != kIdle && current.kind == kDrop && n < kMinSignals &&
-                                2 * (b1 - b0) < onset_tracked;
+                                (2 * (b1 - b0) < onset_tracked || (n > 0 && deviation <= -threshold));
         const bool drop = (n >= kMinSignals && deviation <= -threshold) || mass_loss || still_lost;
         const bool rise = n >= kMinSignals && deviation >= threshold;
 
         bool clean = false;
         if (state == kActive) {
             const double sign = current.kind == kDrop ? -1.0 : 1.0;
-            const bool back = n >= kMinSignals && sign * deviation <= 0.5 * threshold;
+            // Signals without an orbit have frozen references that drift with elevation: their level
+            // is trusted for the end of an event only while it is young. The steps and the
+            // returning signals end older events.
+            const bool fresh = positioned_band || timing.seconds[t] - timing.seconds[current.start] <= kHistorySeconds;
+            const bool back = fresh && n >= kMinSignals && sign * deviation <= 0.5 * threshold;
             const bool stepped_back = !std::isnan(step) && -sign * step >= std::max(threshold, 0.5 * std::fabs(onset));
             // Signals all coming back at once end a drop, whatever the old references say (after
             // a long event they are partly other satellites).
@@ -338,7 +364,7 @@ std::vector<Span> scan_band(const Layout& layout, std::size_t band, const Timing
             const auto [k, pos] = layout.entries[i];
             const Point& p = layout.signals[k].points[pos];
             seen_at[k] = static_cast<std::uint32_t>(t);
-            had_nominal[k] = !std::isnan(nominal_of(k, p));
+            had_nominal[k] = !std::isnan(nominals[i - b0]);  // it can count as lost at the next epoch
             if (clean) history[k].push(p.cn0 - p.curve, timing.seconds[t]);
         }
     }
@@ -359,7 +385,8 @@ double robust_sigma(std::vector<double> values) {
 // and after the onset and the recovery), so that slow elevation changes over a long event do
 // not enter the depth.
 struct EdgeMeasure {
-    std::vector<double> changes;  // drop in dB of affected signals still tracked (negative: rise)
+    std::vector<double> changes;  // drop in dB of affected signals tracked through (negative: rise)
+    std::vector<double> partial_changes;  // of those that came and went
     std::vector<double> lost_headroom;  // of signals lost throughout: level before minus floor
     std::uint64_t affected = 0;
     std::uint64_t tracked = 0;
@@ -412,34 +439,52 @@ void measure_edges(const Layout& layout, std::size_t band, const Span& span, con
         const double change = sum / edges;
         const bool mostly_lost = 2 * inside < event_epochs;
         const bool moved = span.kind == kDrop ? change >= 0.5 * threshold : change <= -0.5 * threshold;
-        if (moved || mostly_lost) {
-            ++out.affected;
-            out.changes.push_back(change);
-        }
+        if (moved || mostly_lost) ++out.affected;
+        // The depth comes from signals tracked through: one that comes and goes near the tracking
+        // threshold shows only its better moments.
+        if (moved) (10 * inside >= 9 * event_epochs ? out.changes : out.partial_changes).push_back(change);
     }
 }
 
-// The spread (standard deviation) of C/N0 across the signals of one constellation in one band,
-// epoch by epoch, and the stretches where it collapsed far below its usual value.
-std::vector<Span> scan_flattening(const Layout& layout, std::size_t band, char system, const Timing& timing,
-                                  double& usual, std::vector<double>& during) {
+constexpr std::array<char, 5> kSpreadSystems = {'G', 'R', 'E', 'C', 'J'};
+
+// The spread (standard deviation) of C/N0 across the signals of each constellation in one band,
+// epoch by epoch (NaN with fewer than kMinSpread signals), in one pass over the band.
+std::array<std::vector<double>, kSpreadSystems.size()> band_spreads(const Layout& layout, std::size_t band) {
     const std::size_t T = layout.epochs;
-    std::vector<double> spread(T, kNaN);
+    std::array<std::vector<double>, kSpreadSystems.size()> spreads;
+    std::array<std::size_t, 128> slot;
+    slot.fill(kSpreadSystems.size());
+    for (std::size_t i = 0; i < kSpreadSystems.size(); ++i) slot[static_cast<std::size_t>(kSpreadSystems[i])] = i;
+    std::array<std::size_t, kSpreadSystems.size() + 1> signals{};
+    for (std::uint32_t k : layout.band_signals[band]) ++signals[slot[static_cast<std::size_t>(layout.signals[k].system) & 127U]];
+    for (std::size_t c = 0; c < kSpreadSystems.size(); ++c) {
+        if (signals[c] >= kMinSpread) spreads[c].assign(T, kNaN);
+    }
     for (std::size_t t = 0; t < T; ++t) {
-        double sum = 0.0, sum2 = 0.0;
-        std::size_t n = 0;
+        std::array<double, kSpreadSystems.size() + 1> sum{}, sum2{};
+        std::array<std::size_t, kSpreadSystems.size() + 1> n{};
         for (std::size_t i = layout.begin(band, t); i < layout.end(band, t); ++i) {
             const auto [k, pos] = layout.entries[i];
-            if (layout.signals[k].system != system) continue;
+            const std::size_t c = slot[static_cast<std::size_t>(layout.signals[k].system) & 127U];
             const double v = layout.signals[k].points[pos].cn0;
-            sum += v;
-            sum2 += v * v;
-            ++n;
+            sum[c] += v;
+            sum2[c] += v * v;
+            ++n[c];
         }
-        if (n < kMinSpread) continue;
-        const double mean = sum / static_cast<double>(n);
-        spread[t] = std::sqrt(std::max(0.0, sum2 / static_cast<double>(n) - mean * mean));
+        for (std::size_t c = 0; c < kSpreadSystems.size(); ++c) {
+            if (n[c] < kMinSpread || spreads[c].empty()) continue;
+            const double mean = sum[c] / static_cast<double>(n[c]);
+            spreads[c][t] = std::sqrt(std::max(0.0, sum2[c] / static_cast<double>(n[c]) - mean * mean));
+        }
     }
+    return spreads;
+}
+
+// The stretches where a spread collapsed far below its usual value.
+std::vector<Span> flat_stretches(const std::vector<double>& spread, const Timing& timing, double& usual,
+                                 std::vector<double>& during) {
+    const std::size_t T = spread.size();
     std::vector<double> filled;
     for (double s : spread) {
         if (!std::isnan(s)) filled.push_back(s);
@@ -504,11 +549,13 @@ std::vector<InterferenceEvent> detect_interference_events(const SampleSet& set, 
             for (const Point& p : layout.signals[k].points) floor = std::min(floor, p.cn0);
         }
         // The band's noise level from a first pass at the highest threshold, then the events.
+        // The band's noise level from a pass at the lowest threshold; on a quiet band that pass
+        // is already the answer, on a noisy one it is repeated at the threshold its noise needs.
         std::vector<double> deviations;
-        scan_band(layout, band, timing, kMaxThreshold, &deviations);
+        std::vector<Span> spans = scan_band(layout, band, timing, kMinThreshold, &deviations);
         const double sigma = robust_sigma(deviations);
         const double threshold = std::isnan(sigma) ? kMaxThreshold : std::clamp(kSigmas * sigma, kMinThreshold, kMaxThreshold);
-        std::vector<Span> spans = scan_band(layout, band, timing, threshold, nullptr);
+        if (threshold != kMinThreshold) spans = scan_band(layout, band, timing, threshold, nullptr);
         if (any_positioned && !spans.empty()) {
             // Refit the elevation curve without the event epochs, then look again.
             excluded[band].assign(T, 0);
@@ -522,7 +569,7 @@ std::vector<InterferenceEvent> detect_interference_events(const SampleSet& set, 
             // A jammer moves most signals of its band, and by about the same amount: an event
             // whose signals did not step at its edges was the nominal model, not the band.
             EdgeMeasure& m = ev.measure;
-            std::vector<double> changes = m.changes;
+            std::vector<double> changes = !m.changes.empty() ? m.changes : m.partial_changes;
             const double depth = changes.empty() ? (m.lost_headroom.empty() ? 0.0 : threshold) : median_of(changes);
             const double sign = s.kind == kDrop ? 1.0 : -1.0;
             if (m.tracked < kMinSignals || 2 * m.affected < m.tracked || sign * depth < threshold) continue;
@@ -530,10 +577,12 @@ std::vector<InterferenceEvent> detect_interference_events(const SampleSet& set, 
         }
     }
     for (std::size_t band = 0; band < kBands; ++band) {
-        for (const char system : {'G', 'R', 'E', 'C', 'J'}) {
+        const auto spreads = band_spreads(layout, band);
+        for (std::size_t c = 0; c < kSpreadSystems.size(); ++c) {
+            const char system = kSpreadSystems[c];
             double usual = 0.0;
             std::vector<double> during;
-            const std::vector<Span> spans = scan_flattening(layout, band, system, timing, usual, during);
+            const std::vector<Span> spans = flat_stretches(spreads[c], timing, usual, during);
             for (std::size_t i = 0; i < spans.size(); ++i) {
                 BandEvent ev{spans[i], band, {}};
                 ev.measure.changes.push_back(usual - during[i]);
@@ -569,6 +618,7 @@ std::vector<InterferenceEvent> detect_interference_events(const SampleSet& set, 
             bands[found[j].band] = 1;
             const EdgeMeasure& m = found[j].measure;
             all.changes.insert(all.changes.end(), m.changes.begin(), m.changes.end());
+            all.partial_changes.insert(all.partial_changes.end(), m.partial_changes.begin(), m.partial_changes.end());
             all.lost_headroom.insert(all.lost_headroom.end(), m.lost_headroom.begin(), m.lost_headroom.end());
             all.affected += m.affected;
             all.tracked += m.tracked;
@@ -583,9 +633,10 @@ std::vector<InterferenceEvent> detect_interference_events(const SampleSet& set, 
             if (bands[b]) ev.bands.emplace_back(kBandNames[b]);
         }
         // Signals lost throughout give only a lower bound; it is used when no signal stayed.
-        ev.depth_db = !all.changes.empty() ? median_of(all.changes)
-                      : !all.lost_headroom.empty() ? median_of(all.lost_headroom)
-                                                   : 0.0;
+        ev.depth_db = !all.changes.empty()           ? median_of(all.changes)
+                      : !all.partial_changes.empty() ? median_of(all.partial_changes)
+                      : !all.lost_headroom.empty()   ? median_of(all.lost_headroom)
+                                                     : 0.0;
         ev.signals_affected = all.affected;
         ev.signals_tracked = all.tracked;
         events.push_back(std::move(ev));
