@@ -6,13 +6,14 @@ src/python. A fixed seed draws them, so two runs on different test suites judge 
 A mutant counts only if it compiles; it is killed when the test command with fuzzing off fails
 (the release build, the C++ tests, then the Python tests; each stops at its first failure).
 
-    python3 tools/mutation_sample.py --rev HEAD --label before --count 150 --jobs 2
-    python3 tools/mutation_sample.py --rev main --label after --mutants tools/mutation/before.json
+    python3 tools/mutation_sample.py --rev 77a4d1a --label before --count 150
+    python3 tools/mutation_sample.py --rev HEAD --label after --count 150
 
-The first form draws the mutants and records them (with the verdicts) in tools/mutation/LABEL.json;
-the second replays exactly the mutants of an earlier record against another revision. Each job
-works in its own git worktree beside the repository (so ../shared/data resolves), which is
-removed at the end. Not run by CI: a sample takes about an hour on two cores.
+The first run draws the mutants from its revision into tools/mutation/queue.json; every run judges
+that queue in order, so two suites are judged on the same faults, and records the verdicts in
+tools/mutation/LABEL.json mutant by mutant (a rerun resumes). Each job works in its own git worktree
+beside the repository (so ../shared/data resolves), removed at the end. Not run by CI: a mutant
+takes from 20 s (killed by a C++ test) to over a minute (survives every test) on two cores.
 """
 from __future__ import annotations
 
@@ -125,32 +126,47 @@ def main() -> None:
     ap.add_argument("--label", required=True, help="name of the record written to tools/mutation/")
     ap.add_argument("--count", type=int, default=150, help="compiling mutants to judge")
     ap.add_argument("--seed", type=int, default=20261207)
-    ap.add_argument("--mutants", help="replay the mutants of this earlier record instead of drawing")
+    ap.add_argument("--queue", default=str(RECORDS / "queue.json"),
+                    help="the drawn mutants in order; drawn from --rev when the file does not exist yet")
     ap.add_argument("--jobs", type=int, default=1)
     ap.add_argument("--python-path", default="BUILD/python",
                     help="PYTHONPATH for the tests, relative to the worktree; BUILD is the build folder")
     args = ap.parse_args()
 
+    RECORDS.mkdir(parents=True, exist_ok=True)
+    record_path = RECORDS / f"{args.label}.json"
     workers = [Worker(args.rev, f"{args.label}-{j}", args.python_path) for j in range(args.jobs)]
-    if args.mutants:
-        queue = [r["mutant"] for r in json.loads(Path(args.mutants).read_text())["results"]
-                 if r["verdict"] in ("killed", "survived")]
-    else:
+    queue_path = Path(args.queue)
+    if not queue_path.exists():
         queue = generate_mutants(workers[0].tree)
         random.Random(args.seed).shuffle(queue)
-        print(f"{len(queue)} mutants generated; drawing with seed {args.seed}", flush=True)
+        queue_path.write_text(json.dumps({"seed": args.seed, "rev": args.rev, "mutants": queue[:2000]}) + "\n")
+        print(f"{len(queue)} mutants generated; drawn with seed {args.seed}", flush=True)
+    queue = json.loads(queue_path.read_text())["mutants"]
 
-    results: list[dict] = []
+    # A record grows mutant by mutant, so an interrupted run resumes where it stopped.
+    results: list[dict] = json.loads(record_path.read_text())["results"] if record_path.exists() else []
+    done = {r["index"] for r in results}
     lock = threading.Lock()
-    cursor = iter(enumerate(queue))
+    cursor = iter([(i, m) for i, m in enumerate(queue) if i not in done])
+    rev = subprocess.run(["git", "rev-parse", args.rev], cwd=REPO, text=True, stdout=subprocess.PIPE).stdout.strip()
 
     def counted():
         return sum(r["verdict"] in ("killed", "survived") for r in results)
 
+    def save():
+        killed = sum(r["verdict"] == "killed" for r in results)
+        judged = counted()
+        record = {"rev": rev, "seed": args.seed, "judged": judged, "killed": killed,
+                  "kill_rate": round(100.0 * killed / max(judged, 1), 1),
+                  "results": sorted(results, key=lambda r: r["index"])}
+        record_path.write_text(json.dumps(record, indent=1) + "\n")
+        return record
+
     def work(worker: Worker):
         while True:
             with lock:
-                if counted() >= args.count and not args.mutants:
+                if counted() >= args.count:
                     return
                 item = next(cursor, None)
             if item is None:
@@ -159,7 +175,9 @@ def main() -> None:
             verdict = worker.judge(m)
             with lock:
                 results.append({"index": index, "verdict": verdict, "mutant": m})
-                print(f"[{counted():3d}] {verdict:10s} {m['file']}:{m['line']}  {m['new'].strip()[:90]}", flush=True)
+                save()
+                print(f"[{counted():3d}] #{index:<4d} {verdict:10s} {m['file']}:{m['line']}  {m['new'].strip()[:90]}",
+                      flush=True)
 
     try:
         with ThreadPoolExecutor(len(workers)) as pool:
@@ -167,20 +185,12 @@ def main() -> None:
     finally:
         for w in workers:
             w.close()
-    results.sort(key=lambda r: r["index"])
-    killed = sum(r["verdict"] == "killed" for r in results)
-    judged = counted()
-    RECORDS.mkdir(parents=True, exist_ok=True)
-    record = {"rev": subprocess.run(["git", "rev-parse", args.rev], cwd=REPO, text=True,
-                                    stdout=subprocess.PIPE).stdout.strip(),
-              "seed": args.seed, "judged": judged, "killed": killed,
-              "kill_rate": round(100.0 * killed / max(judged, 1), 1), "results": results}
-    (RECORDS / f"{args.label}.json").write_text(json.dumps(record, indent=1) + "\n")
-    print(f"\n{args.label}: {killed} of {judged} compiling mutants killed ({record['kill_rate']} %)")
-    for r in results:
+    record = save()
+    print(f"\n{args.label}: {record['killed']} of {record['judged']} compiling mutants killed ({record['kill_rate']} %)")
+    for r in record["results"]:
         if r["verdict"] == "survived":
             m = r["mutant"]
-            print(f"  survived {m['file']}:{m['line']}\n    - {m['old'].strip()}\n    + {m['new'].strip()}")
+            print(f"  survived #{r['index']} {m['file']}:{m['line']}\n    - {m['old'].strip()}\n    + {m['new'].strip()}")
 
 
 if __name__ == "__main__":
