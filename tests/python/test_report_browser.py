@@ -6,14 +6,14 @@ from __future__ import annotations
 import json
 import re
 import shutil
-import struct
 import subprocess
 import sys
-import zlib
 
 import pytest
 
 from conftest import DATA_DIR, have_data
+
+Image = pytest.importorskip("PIL.Image", reason="Pillow reads the screenshots: pip install pillow")
 
 CHROMIUM = shutil.which("chromium") or shutil.which("chromium-browser")
 pytestmark = pytest.mark.skipif(CHROMIUM is None, reason="headless Chromium not installed (Debian: apt-get install chromium)")
@@ -27,39 +27,12 @@ def chromium(*args: str) -> subprocess.CompletedProcess:
                            "--virtual-time-budget=30000", *args], capture_output=True, timeout=120)
 
 
-def png_pixels(data: bytes):
-    """Width, height and rows of RGB(A) bytes of an 8-bit, non-interlaced PNG."""
-    assert data[:8] == b"\x89PNG\r\n\x1a\n"
-    pos, idat = 8, b""
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            w, h, depth, colour = struct.unpack(">IIBB", body[:10])
-            assert depth == 8 and colour in (2, 6)
-            bpp = 3 if colour == 2 else 4
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    raw, stride, rows, prev = zlib.decompress(idat), w * bpp, [], bytearray(w * bpp)
-    for y in range(h):
-        f, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            a = line[i - bpp] if i >= bpp else 0
-            b, c = prev[i], prev[i - bpp] if i >= bpp else 0
-            if f == 1:
-                line[i] = (line[i] + a) & 255
-            elif f == 2:
-                line[i] = (line[i] + b) & 255
-            elif f == 3:
-                line[i] = (line[i] + (a + b) // 2) & 255
-            elif f == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-        rows.append(bytes(line))
-        prev = line
-    return w, h, bpp, rows
+def png_pixels(path):
+    """Width, height, bytes per pixel and rows of RGB bytes of a screenshot."""
+    image = Image.open(path).convert("RGB")
+    w, h = image.size
+    data = image.tobytes()
+    return w, h, 3, [data[y * w * 3:(y + 1) * w * 3] for y in range(h)]
 
 
 def distinct_colours(rows, bpp, x, y, w, h) -> int:
@@ -82,7 +55,7 @@ def render_and_check(tmp_path, name: str, cli_args: list) -> str:
     assert {r[0] for r in rects} >= {"timeline", "cn0_time"}
     shot = tmp_path / f"{name}.png"
     chromium(f"--screenshot={shot}", html.as_uri())
-    w, h, bpp, rows = png_pixels(shot.read_bytes())
+    w, h, bpp, rows = png_pixels(shot)
     for plot_id, x, y, pw, ph in rects:
         assert y + ph <= h, f"{plot_id} below the screenshot"
         # A blank plot area is one or two colours (background, grid); a drawn one has many.
