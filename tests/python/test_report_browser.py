@@ -4,6 +4,7 @@ drawn (its area on the screenshot is not blank) and the verdict on the page."""
 from __future__ import annotations
 
 import json
+import os
 import re
 import shutil
 import subprocess
@@ -24,7 +25,8 @@ def chromium(*args: str) -> subprocess.CompletedProcess:
     # No network at all: --proxy-server to nowhere makes any fetch fail, so the page must be self-contained.
     return subprocess.run([CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
                            "--proxy-server=127.0.0.1:9", f"--window-size={WIDTH},{HEIGHT}",
-                           "--virtual-time-budget=30000", *args], capture_output=True, timeout=120)
+                           "--virtual-time-budget=30000", *args], capture_output=True, timeout=120,
+                          env={k: v for k, v in os.environ.items() if k != "LD_PRELOAD"})  # no sanitizer runtime
 
 
 def png_pixels(path):
