@@ -82,6 +82,9 @@ Layout arrange(const SampleSet& set) {
     layout.epochs = set.timestamps.size();
     const std::size_t n_codes = set.signals.size();
     std::vector<std::uint32_t> id(set.satellites.size() * n_codes, kNever);
+    // Points per signal first, so that each series is allocated once.
+    std::vector<std::uint32_t> count(id.size(), 0);
+    for (const Cn0Sample& s : set.samples) ++count[static_cast<std::size_t>(s.satellite) * n_codes + s.signal];
     for (const Cn0Sample& s : set.samples) {
         std::uint32_t& k = id[static_cast<std::size_t>(s.satellite) * n_codes + s.signal];
         if (k == kNever) {
@@ -90,6 +93,7 @@ Layout arrange(const SampleSet& set) {
             k = static_cast<std::uint32_t>(layout.signals.size());
             const bool positioned = s.satellite < set.positioned.size() && set.positioned[s.satellite] != 0;
             layout.signals.push_back(Signal{s.system, band, positioned, {}});
+            layout.signals.back().points.reserve(count[static_cast<std::size_t>(s.satellite) * n_codes + s.signal]);
             layout.band_signals[static_cast<std::size_t>(band)].push_back(k);
         }
         layout.signals[k].points.push_back(Point{s.time, s.cn0, s.elevation});
@@ -207,24 +211,24 @@ struct History {
     std::array<double, kHistory> values{};
     std::size_t count = 0, next = 0;
     double newest = -1e300;  // seconds
-    double median = 0.0;     // of the values held, kept up to date by push()
+    double trimmed = 0.0;    // kept up to date by push()
 
     void push(double v, double when) {
         values[next] = v;
         next = (next + 1) % kHistory;
         count = std::min(count + 1, kHistory);
         newest = when;
-        // Insertion sort of at most five values: cheaper than any selection algorithm.
-        std::array<double, kHistory> sorted = values;
+        // The mean without the highest and the lowest value: the median of three or four values,
+        // and for five as robust against one outlier, at a fraction of a sort's cost.
+        double sum = values[0], lo = values[0], hi = values[0];
         for (std::size_t i = 1; i < count; ++i) {
-            const double x = sorted[i];
-            std::size_t j = i;
-            for (; j > 0 && sorted[j - 1] > x; --j) sorted[j] = sorted[j - 1];
-            sorted[j] = x;
+            sum += values[i];
+            lo = std::min(lo, values[i]);
+            hi = std::max(hi, values[i]);
         }
-        median = count % 2 == 1 ? sorted[count / 2] : 0.5 * (sorted[count / 2 - 1] + sorted[count / 2]);
+        trimmed = count > 2 ? (sum - lo - hi) / static_cast<double>(count - 2) : sum / static_cast<double>(count);
     }
-    double level() const { return median; }
+    double level() const { return trimmed; }
 };
 
 struct Timing {
@@ -239,7 +243,7 @@ struct Timing {
 // event and closes it when the median comes back within half the threshold or the signals step
 // back up together. Fills `deviations` (NaN where undefined) when given.
 std::vector<Span> scan_band(const Layout& layout, std::size_t band, const Timing& timing, double threshold,
-                            std::vector<double>* deviations) {
+                            std::vector<double>* deviations, bool* alarmed = nullptr) {
     const std::size_t T = layout.epochs;
     std::vector<Span> spans;
     std::vector<History> history(layout.signals.size());
@@ -292,7 +296,7 @@ std::vector<Span> scan_band(const Layout& layout, std::size_t band, const Timing
                 residuals.push_back(p.cn0 - nominal);
                 if (after && had_nominal[k] && seen_at[k] + 1 == t && p.cn0 - nominal <= -threshold) ++low;
             }
-            if (pos > 0 && timing.follows(t) && layout.signals[k].points[pos - 1].t == t - 1) {
+            if (state == kActive && pos > 0 && after && layout.signals[k].points[pos - 1].t == t - 1) {
                 steps.push_back(p.cn0 - layout.signals[k].points[pos - 1].cn0);
             }
         }
@@ -308,7 +312,8 @@ std::vector<Span> scan_band(const Layout& layout, std::size_t band, const Timing
         }
         const std::size_t n = residuals.size();
         const double deviation = n > 0 ? median_of(residuals) : kNaN;
-        const double step = steps.size() >= kMinSignals ? median_of(steps) : kNaN;
+        // The common step only decides the end of an event.
+        const double step = state == kActive && steps.size() >= kMinSignals ? median_of(steps) : kNaN;
         if (deviations && state == kIdle && n >= kMinSignals) (*deviations)[t] = deviation;
 
         // Most of the signals tracked a moment ago lost or far below their nominal: a drop, even
@@ -353,6 +358,7 @@ std::vector<Span> scan_band(const Layout& layout, std::size_t band, const Timing
         if (state == kIdle) {
             if (drop || rise) {
                 state = kPending;
+                if (alarmed) *alarmed = true;
                 current = Span{static_cast<std::uint32_t>(t), static_cast<std::uint32_t>(t), drop ? kDrop : kRise};
                 onset = std::isnan(deviation) ? 0.0 : deviation;
                 onset_tracked = std::max(tracked, b1 - b0);
@@ -552,10 +558,12 @@ std::vector<InterferenceEvent> detect_interference_events(const SampleSet& set, 
         // The band's noise level from a pass at the lowest threshold; on a quiet band that pass
         // is already the answer, on a noisy one it is repeated at the threshold its noise needs.
         std::vector<double> deviations;
-        std::vector<Span> spans = scan_band(layout, band, timing, kMinThreshold, &deviations);
+        // A pass that never saw evidence at the lowest threshold would see none at a higher one.
+        bool alarmed = false;
+        std::vector<Span> spans = scan_band(layout, band, timing, kMinThreshold, &deviations, &alarmed);
         const double sigma = robust_sigma(deviations);
         const double threshold = std::isnan(sigma) ? kMaxThreshold : std::clamp(kSigmas * sigma, kMinThreshold, kMaxThreshold);
-        if (threshold != kMinThreshold) spans = scan_band(layout, band, timing, threshold, nullptr);
+        if (alarmed && threshold != kMinThreshold) spans = scan_band(layout, band, timing, threshold, nullptr);
         if (any_positioned && !spans.empty()) {
             // Refit the elevation curve without the event epochs, then look again.
             excluded[band].assign(T, 0);
