@@ -177,17 +177,17 @@ SHAPE = {
 }
 
 
-def check_document_shape(doc, spec=SHAPE) -> None:
+def check_document_shape(doc, shape=SHAPE) -> None:
     """Every record of an analysis document with all its members, in order; 36 x 18 sky cells."""
-    if isinstance(spec, str):
-        assert list(doc) == spec.split()
-    elif isinstance(spec, list):
-        [check_document_shape(item, spec[0]) for item in doc]
+    if isinstance(shape, str):
+        assert list(doc) == shape.split()
+    elif isinstance(shape, list):
+        [check_document_shape(item, shape[0]) for item in doc]
     elif doc is not None:
-        for key, sub in spec.items():
+        for key, sub in shape.items():
             if key == "":
                 assert list(doc) == sub.split()
             for item in (doc.values() if key == "*" else [doc[key]] if key else []):
                 check_document_shape(item, sub)
-    if spec is SHAPE and doc["summary"]["total_observations"]:
+    if shape is SHAPE and doc["summary"]["total_observations"]:
         assert [len(row) for row in doc["heatmap"]["cn0_matrix"] + doc["heatmap"]["count_matrix"]] == [36] * 36

@@ -105,7 +105,7 @@ def _layout(title: str, **extra: Any) -> Dict[str, Any]:
 
 
 def _figures(result: Any, frame: Any, evs: List[Dict[str, Any]]) -> List[Dict[str, Any]]:
-    """Plot specifications: list of {id, title, data, layout}."""
+    """The plots to draw: a list of {id, title, data, layout}."""
     figs: List[Dict[str, Any]] = []
     bucket = _bucket_seconds(result.duration_hours)
     shapes = _shapes_for_events(evs)
