@@ -1,6 +1,8 @@
 // The module-level functions.
 #include "python/functions.hpp"
 
+#include <exception>
+
 #include "cn0/analysis.hpp"
 #include "python/classes.hpp"
 #include "navigation/navigation_input.hpp"
@@ -97,16 +99,36 @@ PyObject* analyze_cn0(PyObject* module, PyObject* args, PyObject* kwargs) {
             !to_optional_text_list(a[3], "systems", systems)) {
             return nullptr;
         }
-        auto obs = read_observation_file(obs_path);
-        if (!obs) return raise_failure(obs.failure(), "Cannot read obs file: ");
-        std::optional<NavigationData> nav;
-        if (nav_files && !nav_files->paths.empty()) {
-            auto parsed = read_navigation_files(nav_files->paths, nav_files->listed);
-            if (!parsed) return raise_failure(parsed.failure(), "Cannot read nav file: ");
-            nav = std::move(*parsed);
+        // Reading and analysing touch no Python object: other threads run meanwhile, so a thread
+        // pool analyses several stations at once.
+        std::optional<AnalysisResult> result;
+        std::optional<Error> failure;
+        const char* prefix = "Cannot read obs file: ";
+        std::exception_ptr fault;
+        const AnalysisSettings settings = analyze_cn0_settings(min_elevation, systems);
+        Py_BEGIN_ALLOW_THREADS
+        try {
+            auto obs = read_observation_file(obs_path);
+            if (!obs) {
+                failure = obs.failure();
+            } else if (nav_files && !nav_files->paths.empty()) {
+                auto nav = read_navigation_files(nav_files->paths, nav_files->listed);
+                if (!nav) {
+                    failure = nav.failure();
+                    prefix = "Cannot read nav file: ";
+                } else {
+                    result = analyse(*obs, settings, &*nav);
+                }
+            } else {
+                result = analyse(*obs, settings, nullptr);
+            }
+        } catch (...) {
+            fault = std::current_exception();
         }
-        AnalysisResult result = analyse(*obs, analyze_cn0_settings(min_elevation, systems), nav ? &*nav : nullptr);
-        return wrap_analysis_result(state_of_module(module).analysis_result, std::move(result));
+        Py_END_ALLOW_THREADS
+        if (fault) std::rethrow_exception(fault);
+        if (failure) return raise_failure(*failure, prefix);
+        return wrap_analysis_result(state_of_module(module).analysis_result, std::move(*result));
     });
 }
 
