@@ -20,6 +20,7 @@ constexpr std::size_t kMinSignals = 5;     // signals with a nominal for a band'
 constexpr std::size_t kHistory = 5;        // values in a signal's own reference
 constexpr std::size_t kMinHistory = 3;     // values before a reference is trusted
 constexpr double kHistorySeconds = 600.0;  // outside events, older references are not trusted
+constexpr double kFreshSeconds = 120.0;    // an event ends by its level only this young
 constexpr double kSigmas = 6.0;
 // Real stations show common C/N0 movements of up to 2 dB for a minute or two (receiver gain
 // control, antenna heating, snow): below that nothing is reported. Above 2.5 dB a 3 dB event
@@ -256,8 +257,6 @@ std::vector<Span> scan_band(const Layout& layout, std::size_t band, const Timing
     Span current{0, 0, kDrop};
     double onset = 0.0;
     std::size_t onset_tracked = 0;
-    bool positioned_band = true;
-    for (std::uint32_t k : layout.band_signals[band]) positioned_band = positioned_band && layout.signals[k].positioned;
 
     auto nominal_of = [&](std::uint32_t k, const Point& p) -> double {
         const History& h = history[k];
@@ -329,10 +328,12 @@ std::vector<Span> scan_band(const Layout& layout, std::size_t band, const Timing
         bool clean = false;
         if (state == kActive) {
             const double sign = current.kind == kDrop ? -1.0 : 1.0;
-            // Signals without an orbit have frozen references that drift with elevation: their level
-            // is trusted for the end of an event only while it is young. The steps and the
-            // returning signals end older events.
-            const bool fresh = positioned_band || timing.seconds[t] - timing.seconds[current.start] <= kHistorySeconds;
+            // Frozen references drift with elevation (without an orbit, the whole change; with one,
+            // where a signal leaves its constellation's curve): their level is trusted for the end
+            // of an event only while it is young. The common step and the returning signals end
+            // older events.
+            const double age = timing.seconds[t] - timing.seconds[current.start];
+            const bool fresh = age <= std::max(kFreshSeconds, kEdge * timing.interval);
             const bool back = fresh && n >= kMinSignals && sign * deviation <= 0.5 * threshold;
             const bool stepped_back = !std::isnan(step) && -sign * step >= std::max(threshold, 0.5 * std::fabs(onset));
             // Signals all coming back at once end a drop, whatever the old references say (after
