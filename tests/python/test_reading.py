@@ -14,7 +14,7 @@ from conftest import header_line, nav_text, obs_text, rinex2_text
 
 GPS = ["C1C", "L1C", "D1C", "S1C"]
 SMALL = obs_text(
-    [(0, [("G05", [2e7, None, None, 45.0]), ("R07", [2e7, 38.5]), ("G02", [2e7, None, None, 0.0])]),
+    [(0, [("G05", [2e7, None, None, 45.0]), ("R07", [2e7, 99.5]), ("G02", [2e7, None, None, 0.0])]),
      (1, [("E11", [None, 41.0, 120.0]), ("G05", [2e7, None, None, 47.0]), ("G01", [2e7])]),
      (2, [("G09", [0.0, 0.0, 0.0, 0.0])])],  # nothing but zeros: not an epoch
     codes={"G": GPS, "R": ["C1C", "S1C"], "E": ["C1X", "S1X", "S5X"]},
@@ -40,9 +40,9 @@ def test_queries_of_a_small_file():
     # First appearance in file order; G02 counts (a pseudorange), G09 has only zeros.
     assert obs.satellites_by_system() == {"G": ["G05", "G02", "G01"], "R": ["R07"], "E": ["E11"]}
     assert obs.obs_types_by_system() == {"G": GPS, "R": ["C1C", "S1C"], "E": ["C1X", "S1X", "S5X"]}
-    # G02's only S value is 0.000 and G01 has none; E11 pools S1X and S5X, only 41.0 lies in (0, 100).
+    # G02's only S value is 0.000 and G01 has none; E11 pools S1X and S5X, only 41.0 lies in (0, 100); R07 sits just inside it.
     assert obs.snr_stats_by_satellite() == {"G05": {"obs_count": 2.0, "valid_count": 2.0, "mean_snr": 46.0},
-                                            "R07": {"obs_count": 1.0, "valid_count": 1.0, "mean_snr": 38.5},
+                                            "R07": {"obs_count": 1.0, "valid_count": 1.0, "mean_snr": 99.5},
                                             "E11": {"obs_count": 2.0, "valid_count": 1.0, "mean_snr": 41.0}}
     assert obs.debug_info() == {
         "version": "3.04", "num_epochs": "2", "num_satellites": "5",
