@@ -313,3 +313,10 @@ def test_failures_and_their_order(write, tmp_path):
         assert str(e.value) == message
     # A failed analysis leaves the analyzer usable.
     assert an.analyze_with_nav(good, write("n.24n", nav_text([]))).total_observations == 11
+
+
+def test_navigation_of_another_day_positions_nothing(data_dir):
+    # Broadcast records months away from every epoch are no orbit: every sample stays at the
+    # stand-in 45 degrees, one sky cell of 648.
+    r = q.analyze_cn0(str(data_dir / "zimm0010.21o"), str(data_dir / "brdc1180.21n"))
+    assert r.total_observations > 0 and r.skyplot_coverage == pytest.approx(100 / 648)
