@@ -140,9 +140,10 @@ void fit_elevation_nominals(Layout& layout, const std::array<std::vector<char>, 
         std::array<std::vector<double>, kElevationBins> bins;
         std::array<double, kElevationBins> level{};
     };
+    // Limited before the conversion: a degenerate orbit can give any elevation, or none.
     auto bin_of = [](double elevation) {
-        const int b = static_cast<int>(std::floor(elevation / kElevationBin));
-        return std::clamp(b, 0, kElevationBins - 1);
+        if (std::isnan(elevation)) return 0;
+        return static_cast<int>(std::clamp(std::floor(elevation / kElevationBin), 0.0, double(kElevationBins - 1)));
     };
     auto usable = [&](const Signal& sig, const Point& p) {
         const auto& ex = excluded[static_cast<std::size_t>(sig.band)];

@@ -48,7 +48,8 @@ StationHealth assess_health(const SampleSet& set, const PredictedSky* sky, doubl
             ++codes_per_letter[letter];
         }
         if (band == kNoBand) continue;
-        const int b = std::clamp(static_cast<int>(std::floor(s.elevation / 10.0)), 0, 8);
+        if (std::isnan(s.elevation)) continue;  // a degenerate orbit; limited before the conversion
+        const int b = static_cast<int>(std::clamp(std::floor(s.elevation / 10.0), 0.0, 8.0));
         Bin& bin = bins[static_cast<std::size_t>(band)][static_cast<std::size_t>(b)];
         bin.sum += s.cn0;
         ++bin.count;
