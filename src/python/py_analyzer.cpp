@@ -6,6 +6,7 @@
 #include "cn0/analysis_config.hpp"
 #include "navigation/navigation_input.hpp"
 #include "python/classes.hpp"
+#include "python/file_analysis.hpp"
 #include "python/nav_files.hpp"
 #include "python/objects.hpp"
 #include "rinex/obs_input.hpp"
@@ -215,33 +216,16 @@ PyObject* analyzer_analyze(PyObject* self, PyObject* args, PyObject* kwargs) {
 PyObject* analyse_files(PyObject* self, const std::string& obs_path, const std::optional<NavFiles>& nav_files) {
     Analyzer& an = analyzer_of(self);
     ++an.active_file_analyses;
-    std::optional<AnalysisResult> result;
-    std::optional<Error> failure;
-    std::exception_ptr fault;
-    const AnalysisSettings settings = analysis_settings(an.config);
-    Py_BEGIN_ALLOW_THREADS
+    std::optional<FileAnalysis> done;
     try {
-        auto obs = read_observation_file(obs_path);
-        if (!obs) {
-            failure = obs.failure();
-        } else if (nav_files && !nav_files->paths.empty()) {
-            auto nav = read_navigation_files(nav_files->paths, nav_files->listed);
-            if (!nav) {
-                failure = nav.failure();
-            } else {
-                result = analyse(*obs, settings, &*nav);
-            }
-        } else {
-            result = analyse(*obs, settings, nullptr);
-        }
+        done = analyse_files_unlocked(obs_path, nav_files, analysis_settings(an.config));
     } catch (...) {
-        fault = std::current_exception();
+        --an.active_file_analyses;
+        throw;
     }
-    Py_END_ALLOW_THREADS
     --an.active_file_analyses;
-    if (fault) std::rethrow_exception(fault);
-    if (failure) return raise_failure(*failure);
-    return wrap_analysis_result(state_of_instance(self).analysis_result, std::move(*result));
+    if (done->failure) return raise_failure(*done->failure);
+    return wrap_analysis_result(state_of_instance(self).analysis_result, std::move(*done->result));
 }
 
 PyObject* analyzer_analyze_file(PyObject* self, PyObject* args, PyObject* kwargs) {

@@ -1,10 +1,9 @@
 // The module-level functions.
 #include "python/functions.hpp"
 
-#include <exception>
-
 #include "cn0/analysis.hpp"
 #include "python/classes.hpp"
+#include "python/file_analysis.hpp"
 #include "navigation/navigation_input.hpp"
 #include "python/nav_files.hpp"
 #include "rinex/obs_input.hpp"
@@ -99,36 +98,11 @@ PyObject* analyze_cn0(PyObject* module, PyObject* args, PyObject* kwargs) {
             !to_optional_text_list(a[3], "systems", systems)) {
             return nullptr;
         }
-        // Reading and analysing touch no Python object: other threads run meanwhile, so a thread
-        // pool analyses several stations at once.
-        std::optional<AnalysisResult> result;
-        std::optional<Error> failure;
-        const char* prefix = "Cannot read obs file: ";
-        std::exception_ptr fault;
-        const AnalysisSettings settings = analyze_cn0_settings(min_elevation, systems);
-        Py_BEGIN_ALLOW_THREADS
-        try {
-            auto obs = read_observation_file(obs_path);
-            if (!obs) {
-                failure = obs.failure();
-            } else if (nav_files && !nav_files->paths.empty()) {
-                auto nav = read_navigation_files(nav_files->paths, nav_files->listed);
-                if (!nav) {
-                    failure = nav.failure();
-                    prefix = "Cannot read nav file: ";
-                } else {
-                    result = analyse(*obs, settings, &*nav);
-                }
-            } else {
-                result = analyse(*obs, settings, nullptr);
-            }
-        } catch (...) {
-            fault = std::current_exception();
+        FileAnalysis done = analyse_files_unlocked(obs_path, nav_files, analyze_cn0_settings(min_elevation, systems));
+        if (done.failure) {
+            return raise_failure(*done.failure, done.navigation_failed ? "Cannot read nav file: " : "Cannot read obs file: ");
         }
-        Py_END_ALLOW_THREADS
-        if (fault) std::rethrow_exception(fault);
-        if (failure) return raise_failure(*failure, prefix);
-        return wrap_analysis_result(state_of_module(module).analysis_result, std::move(*result));
+        return wrap_analysis_result(state_of_module(module).analysis_result, std::move(*done.result));
     });
 }
 
