@@ -32,13 +32,13 @@ def example_paths() -> Tuple[str, List[str]]:
     return str(folder / EXAMPLE_OBS), [str(folder / EXAMPLE_NAV)]
 
 
-def write_atomically(path: str, text: str) -> None:
-    """Writes the whole text or nothing: a temporary file in the same folder, then a rename."""
+def replace_atomically(path: str, write: Callable[[str], None], suffix: str = ".tmp") -> None:
+    """Writes the whole file or nothing: write(temporary path) in the same folder, then a rename."""
     folder = os.path.dirname(os.path.abspath(path))
-    fd, tmp = tempfile.mkstemp(prefix=".quorsin-", suffix=".tmp", dir=folder)
+    fd, tmp = tempfile.mkstemp(prefix=".quorsin-", suffix=suffix, dir=folder)
+    os.close(fd)
     try:
-        with os.fdopen(fd, "w", encoding="utf-8") as f:
-            f.write(text)
+        write(tmp)
         os.chmod(tmp, 0o644)
         os.replace(tmp, path)
     except BaseException:
@@ -47,6 +47,16 @@ def write_atomically(path: str, text: str) -> None:
         except OSError:
             pass
         raise
+
+
+def write_atomically(path: str, text: str) -> None:
+    """Writes the whole text or nothing."""
+
+    def write(tmp: str) -> None:
+        with open(tmp, "w", encoding="utf-8") as f:
+            f.write(text)
+
+    replace_atomically(path, write)
 
 
 class _Progress:
@@ -370,19 +380,8 @@ def _done(out: str, events_out: Optional[str]) -> Tuple[List[dict], List[dict]]:
 
 
 def _write_parquet(pa: Any, pq: Any, frame: Any, path: str) -> None:
-    folder = os.path.dirname(os.path.abspath(path))
-    fd, tmp = tempfile.mkstemp(prefix=".quorsin-", suffix=".parquet.tmp", dir=folder)
-    os.close(fd)
-    try:
-        pq.write_table(pa.Table.from_pandas(frame, preserve_index=False), tmp)
-        os.chmod(tmp, 0o644)
-        os.replace(tmp, path)
-    except BaseException:
-        try:
-            os.unlink(tmp)
-        except OSError:
-            pass
-        raise
+    table = pa.Table.from_pandas(frame, preserve_index=False)
+    replace_atomically(path, lambda tmp: pq.write_table(table, tmp), ".parquet.tmp")
 
 
 def _write_tables(batch: Any, done_rows: List[dict], done_events: List[dict], new: dict, out: str,
