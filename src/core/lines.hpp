@@ -111,6 +111,24 @@ private:
     std::size_t count_ = 0;  // lines held, from ring_[head_] on
 };
 
+// Calls f(line) for every line of a text, as split_lines cuts them.
+template <typename F>
+void for_each_line(std::string_view text, F&& f) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (nl == nullptr) {
+            f(std::string_view(p, static_cast<std::size_t>(end - p)));
+            return;
+        }
+        const char* stop = nl;
+        if (stop > p && stop[-1] == '\r') --stop;
+        f(std::string_view(p, static_cast<std::size_t>(stop - p)));
+        p = nl + 1;
+    }
+}
+
 // Number of line feeds in a text.
 inline std::size_t count_line_feeds(std::string_view text) {
     std::size_t n = 0;

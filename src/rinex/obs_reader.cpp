@@ -1,8 +1,10 @@
 #include "rinex/obs_reader.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -92,31 +94,15 @@ private:
     std::vector<std::uint64_t> slots_;
 };
 
-// Header scan: fills the header fields and leaves the cursor on the first data line.
-Expected<bool> read_header(LineCursor& lines, RinexObsData& obs) {
-    char current_system = 0;
-    std::vector<std::string> rinex2_codes;
-    auto list_of = [&](char system) -> std::vector<std::string>& {
-        for (auto& t : obs.obs_types) {
-            if (t.system == system) return t.codes;
-        }
-        obs.obs_types.push_back(SystemObsTypes{system, {}});
-        return obs.obs_types.back().codes;
-    };
-    // The RINEX 2 list grows line by line and is the list of G, R, E and C after each line.
-    // Copying it to them after every line would cost the square of its length on a long header,
-    // so the copy waits until another code line or the end of the header needs it.
-    bool rinex2_pending = false;
-    auto store_rinex2_codes = [&] {
-        if (!rinex2_pending) return;
-        for (char system : {'G', 'R', 'E', 'C'}) list_of(system) = rinex2_codes;
-        rinex2_pending = false;
-    };
-    std::unordered_map<std::uint32_t, std::size_t> slot_index;  // slot -> glonass_slots entry
+// The header, line by line: fills the header fields until "END OF HEADER".
+class HeaderReader {
+public:
+    explicit HeaderReader(RinexObsData& obs) : obs_(obs) {}
 
-    while (!lines.at_end()) {
-        std::string_view line = lines.take();
-        if (line.size() < 60) continue;
+    // Takes one header line; true when it ends the header.
+    bool line(std::string_view line) {
+        RinexObsData& obs = obs_;
+        if (line.size() < 60) return false;
         std::string_view label = trim(line.substr(60));
         if (contains(label, "RINEX VERSION")) {
             if (auto v = parse_float(trim(columns(line, 0, 9)))) obs.version = *v;
@@ -141,9 +127,9 @@ Expected<bool> read_header(LineCursor& lines, RinexObsData& obs) {
         } else if (contains(label, "SYS / # / OBS TYPES")) {
             char c = line[0];
             if (c == 'C' || c == 'E' || c == 'G' || c == 'I' || c == 'J' || c == 'R' || c == 'S') {
-                current_system = c;
+                current_system_ = c;
             }
-            if (current_system == 0) continue;
+            if (current_system_ == 0) return false;
             std::vector<std::string> found;
             // Every code names a field of the data records, so every code is kept, two-character
             // ones too (receivers write "X1", the channel number, as a code): dropping one would
@@ -153,16 +139,16 @@ Expected<bool> read_header(LineCursor& lines, RinexObsData& obs) {
             });
             if (!found.empty()) {
                 store_rinex2_codes();
-                auto& list = list_of(current_system);
+                auto& list = list_of(current_system_);
                 for (auto& code : found) list.push_back(std::move(code));
             }
         } else if (contains(label, "# / TYPES OF OBSERV")) {
             for_each_word(columns(line, 0, 60), [&](std::string_view w) {
                 if (w.size() < 2 || is_digit(w[0])) return;
-                rinex2_codes.push_back(ascii_text(w.size() == 2 ? convert_rinex2_code(w) : w));
+                rinex2_codes_.push_back(ascii_text(w.size() == 2 ? convert_rinex2_code(w) : w));
             });
             for (char system : {'G', 'R', 'E', 'C'}) list_of(system);
-            rinex2_pending = true;
+            rinex2_pending_ = true;
         } else if (contains(label, "GLONASS SLOT / FRQ") || contains(label, "GLONASS COD/PHS/BIS")) {
             std::vector<std::string_view> pieces;
             for_each_word(columns(line, 0, 60), [&](std::string_view w) { pieces.push_back(w); });
@@ -173,7 +159,7 @@ Expected<bool> read_header(LineCursor& lines, RinexObsData& obs) {
                     auto slot = parse_u32(p.substr(1));
                     auto channel = parse_i32(pieces[k + 1]);
                     if (slot && channel) {
-                        auto [known, added] = slot_index.try_emplace(*slot, obs.glonass_slots.size());
+                        auto [known, added] = slot_index_.try_emplace(*slot, obs.glonass_slots.size());
                         if (added) {
                             obs.glonass_slots.emplace_back(std::to_string(*slot), *channel);
                         } else {
@@ -189,9 +175,32 @@ Expected<bool> read_header(LineCursor& lines, RinexObsData& obs) {
             store_rinex2_codes();
             return true;
         }
+        return false;
     }
-    return Error{"No END OF HEADER found"};
-}
+
+private:
+    std::vector<std::string>& list_of(char system) {
+        for (auto& t : obs_.obs_types) {
+            if (t.system == system) return t.codes;
+        }
+        obs_.obs_types.push_back(SystemObsTypes{system, {}});
+        return obs_.obs_types.back().codes;
+    }
+    // The RINEX 2 list grows line by line and is the list of G, R, E and C after each line.
+    // Copying it to them after every line would cost the square of its length on a long header,
+    // so the copy waits until another code line or the end of the header needs it.
+    void store_rinex2_codes() {
+        if (!rinex2_pending_) return;
+        for (char system : {'G', 'R', 'E', 'C'}) list_of(system) = rinex2_codes_;
+        rinex2_pending_ = false;
+    }
+
+    RinexObsData& obs_;
+    char current_system_ = 0;
+    std::vector<std::string> rinex2_codes_;
+    bool rinex2_pending_ = false;
+    std::unordered_map<std::uint32_t, std::size_t> slot_index_;  // slot -> glonass_slots entry
+};
 
 // Builds epochs, satellite entries and values while the reader walks the data lines.
 class EpochBuilder {
@@ -297,84 +306,48 @@ std::uint8_t indicator_at(std::string_view rest, std::size_t pos) {
     return is_digit(c) ? static_cast<std::uint8_t>(c - '0') : kNoIndicator;
 }
 
+// Powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
 // A value field: trimmed and read as a float; blank, unreadable or 0.0 fields give nothing.
+// The usual field, blanks and an optional minus around digits with one decimal point, is read
+// here as an integer over a power of ten: both are exact in a double for up to 15 digits, so the
+// one rounding of the division gives the nearest double to the decimal, as the general reader
+// does. Anything else goes to the general reader.
 bool read_value(std::string_view field, double& out) {
+    const char* p = field.data();
+    const std::size_t n = field.size();
+    std::size_t i = 0;
+    while (i < n && p[i] == ' ') ++i;
+    if (i == n) return false;
+    const bool negative = p[i] == '-';
+    if (negative) ++i;
+    std::uint64_t digits = 0;
+    const std::size_t int_start = i;
+    while (i < n && is_digit(p[i])) digits = digits * 10 + static_cast<std::uint64_t>(p[i++] - '0');
+    std::size_t count = i - int_start;
+    std::size_t decimals = 0;
+    if (i < n && p[i] == '.') {
+        const std::size_t frac_start = ++i;
+        while (i < n && is_digit(p[i])) digits = digits * 10 + static_cast<std::uint64_t>(p[i++] - '0');
+        decimals = i - frac_start;
+        count += decimals;
+    }
+    std::size_t end = i;
+    while (end < n && p[end] == ' ') ++end;
+    if (end == n && count > 0 && count <= 15) {
+        if (digits == 0) return false;
+        const double magnitude = static_cast<double>(digits) / kExactPowersOfTen[decimals];
+        out = negative ? -magnitude : magnitude;
+        return true;
+    }
     field = trim(field);
     if (field.empty()) return false;
     auto v = parse_float(field);
     if (!v || *v == 0.0) return false;
     out = *v;
     return true;
-}
-
-void read_version3(LineCursor& lines, RinexObsData& obs) {
-    EpochBuilder builder(obs);
-    std::vector<std::uint32_t> codes_of[128];
-    bool has_codes[128] = {};
-    bool repeats[128] = {};
-    for (const auto& t : obs.obs_types) {
-        auto c = static_cast<unsigned char>(t.system);
-        codes_of[c] = builder.intern_codes(t.codes);
-        has_codes[c] = true;
-        repeats[c] = EpochBuilder::has_repeats(codes_of[c]);
-    }
-
-    while (!lines.at_end()) {
-        std::string_view line = lines.take();
-        if (line.empty() || line[0] != '>') continue;
-        std::string_view body = line.substr(1);
-        auto t = parse_epoch_text(trim(body));
-        if (!t) continue;
-        std::uint8_t flag = 0;
-        std::uint64_t count = 0;
-        std::size_t piece = 0;
-        std::string_view flag_text, count_text;
-        for_each_word(body, [&](std::string_view w) {
-            if (piece == 6) flag_text = w;
-            if (piece == 7) count_text = w;
-            ++piece;
-        });
-        flag = parse_u8(flag_text).value_or(0);
-        count = parse_unsigned(count_text, UINT64_MAX).value_or(0);
-        // The flag is one column wide and the count follows it directly in three, so an epoch of
-        // 100 or more satellites writes them as one piece ("0123"); the one-digit flag and the
-        // count are then told apart by their columns. Read as one number, such an epoch would be
-        // lost with all its satellites.
-        if (flag_text.size() >= 4 && (count_text.empty() || !parse_unsigned(count_text, UINT64_MAX))) {
-            bool digits = true;
-            for (char c : flag_text) digits = digits && is_digit(c);
-            if (digits) {
-                flag = static_cast<std::uint8_t>(flag_text[0] - '0');
-                count = parse_unsigned(flag_text.substr(1), UINT64_MAX).value_or(0);
-            }
-        }
-        if (count == 0) continue;
-
-        builder.begin_epoch(*t, flag);
-        for (std::uint64_t s = 0; s < count && !lines.at_end(); ++s) {
-            std::string_view sat_line = lines.peek();
-            if (sat_line.empty() || sat_line[0] == '>') break;
-            lines.advance();
-            if (sat_line.size() <= 2) continue;
-            std::string_view id = trim(sat_line.substr(0, 3));
-            char system = id.empty() ? 'G' : id[0];
-            auto sc = static_cast<unsigned char>(system);
-            if (sc >= 128 || !has_codes[sc]) continue;
-            const auto& codes = codes_of[sc];
-            std::string_view rest = sat_line.substr(3);
-            builder.begin_satellite();
-            for (std::size_t k = 0; k < codes.size(); ++k) {
-                std::size_t start = 16 * k;
-                if (start >= rest.size()) break;
-                double v;
-                if (!read_value(columns(rest, start, start + 14), v)) continue;
-                builder.add_value(v, codes[k], indicator_at(rest, start + 14),
-                                  indicator_at(rest, start + 15), repeats[sc]);
-            }
-            builder.end_satellite(id);
-        }
-        builder.end_epoch();
-    }
 }
 
 // One satellite slot of a RINEX 2 epoch line: three characters, system letter optional.
@@ -394,105 +367,324 @@ bool rinex2_slot(std::string_view line, std::size_t start, std::string& id) {
     return true;
 }
 
-void read_version2(LineCursor& lines, RinexObsData& obs) {
-    EpochBuilder builder(obs);
-    std::vector<std::uint32_t> codes;
-    if (const auto* list = obs.obs_types_of('G')) codes = builder.intern_codes(*list);
-    const std::size_t lines_per_sat = (codes.size() + 4) / 5;
-    const bool repeats = EpochBuilder::has_repeats(codes);
-
-    std::vector<std::string> ids;
-    while (!lines.at_end()) {
-        std::string_view line = lines.take();
-        if (line.size() < 26) continue;
-        auto year = parse_i32(trim(columns(line, 1, 3)));
-        auto month = parse_u32(trim(columns(line, 4, 6)));
-        auto day = parse_u32(trim(columns(line, 7, 9)));
-        auto hour = parse_u32(trim(columns(line, 10, 12)));
-        auto minute = parse_u32(trim(columns(line, 13, 15)));
-        auto second = parse_float(trim(columns(line, 15, 26)));
-        if (!year || !month || !day || !hour || !minute || !second || line.size() < 32) continue;
-        EpochTime t{expand_two_digit_year(*year), *month, *day, *hour, *minute, *second};
-        std::uint8_t flag = parse_u8(trim(columns(line, 26, 29))).value_or(0);
-        auto count = parse_unsigned(trim(columns(line, 29, 32)), UINT64_MAX);
-        if (!count || *count == 0) continue;
-
-        // Satellite list: 12 slots per line, continued on following lines.
-        ids.clear();
-        std::uint64_t remaining = *count;
-        std::string_view list_line = line;
-        while (true) {
-            std::uint64_t slots = remaining < 12 ? remaining : 12;
-            std::string id;
-            for (std::uint64_t s = 0; s < slots; ++s) {
-                if (rinex2_slot(list_line, 32 + 3 * s, id)) ids.push_back(id);
-            }
-            remaining -= slots;
-            if (remaining == 0 || lines.at_end()) break;
-            list_line = lines.take();
-        }
-
-        builder.begin_epoch(t, flag);
-        for (const auto& id : ids) {
-            if (lines_per_sat == 0) break;
-            builder.begin_satellite();
-            for (std::size_t j = 0; j < lines_per_sat && !lines.at_end(); ++j) {
-                std::string_view obs_line = lines.take();
-                for (std::size_t m = 0; m < 5; ++m) {
-                    std::size_t k = 5 * j + m;
-                    if (k >= codes.size()) break;
-                    if (obs_line.size() <= 16 * m) break;
-                    double v;
-                    if (!read_value(columns(obs_line, 16 * m, 16 * m + 14), v)) continue;
-                    builder.add_value(v, codes[k], kNoIndicator, kNoIndicator, repeats);
-                }
-            }
-            builder.end_satellite(id);
-        }
-        builder.end_epoch();
-    }
+// A loss-of-lock or signal-strength character: a digit, or nothing.
+std::uint8_t indicator_of(char c) {
+    return is_digit(c) ? static_cast<std::uint8_t>(c - '0') : kNoIndicator;
 }
 
 }  // namespace
 
-Expected<RinexObsData> read_observation_text(std::string_view bytes, std::string_view filename) {
+// The reader's state between lines: which part of the file the next line belongs to.
+struct ObservationReader::State {
+    enum class Part : std::uint8_t {
+        header,
+        epochs3,        // RINEX 3: between epochs
+        satellites3,    // RINEX 3: the satellite lines of an epoch
+        epochs2,        // RINEX 2: between epochs
+        satellite_ids2, // RINEX 2: the continued satellite list of an epoch line
+        values2,        // RINEX 2: the observation lines of the epoch's satellites
+    };
+
+    State(std::string_view filename, std::size_t text_bytes) : header(obs), text_bytes(text_bytes) {
+        obs.filename = std::string(filename);
+    }
+
     RinexObsData obs;
-    obs.filename = std::string(filename);
-    LineCursor lines(bytes);
-    auto header = read_header(lines, obs);
-    if (!header) return Error{header.error()};
-    if (obs.marker_name.empty()) obs.marker_name = std::string(filename);
+    HeaderReader header;
+    std::optional<EpochBuilder> builder;
+    Part part = Part::header;
+    std::size_t text_bytes;
 
+    // RINEX 3: codes of each system letter.
+    std::vector<std::uint32_t> codes_of[128];
+    bool has_codes[128] = {};
+    bool repeats_of[128] = {};
+    std::uint64_t satellites_left = 0;  // satellite lines the epoch line announced, still to come
+
+    // RINEX 2: one code list for every system.
+    std::vector<std::uint32_t> codes;
+    std::size_t lines_per_satellite = 0;
+    bool repeats = false;
+    EpochTime epoch_time{};
+    std::uint8_t epoch_flag = 0;
+    std::vector<std::string> ids;
+    std::uint64_t ids_left = 0;
+    std::size_t satellite = 0;       // index into ids
+    std::size_t satellite_line = 0;  // observation line of that satellite
+
+    void begin_data();
+    void epoch_line3(std::string_view line);
+    void satellite_line3(std::string_view line);
+    void end_satellite_line3();
+    void epoch_line2(std::string_view line);
+    void satellite_ids2(std::string_view line);
+    void start_values2();
+    void values_line2(std::string_view line);
+    void next_satellite2();
+};
+
+void ObservationReader::State::begin_data() {
+    if (obs.marker_name.empty()) obs.marker_name = obs.filename;
     // Every stored value takes a field of its own of up to 16 characters, and every satellite
-    // entry and epoch a line of its own, so these bounds hold for any text. Reserving them once
-    // means the arrays never move while they grow; pages never written cost no memory.
-    const std::size_t line_count = count_line_feeds(bytes) + 1;
-    std::size_t values_bound = (bytes.size() + 15 * line_count) / 16 + 1;
-    std::size_t entries_bound = line_count;
-    std::size_t epochs_bound = line_count / 2 + 1;
-    // The bounds grow with the number of lines, not their length: for a text of very short
-    // lines (blank lines, unpacked from a small gzip file) they come to some fifty times the
-    // text, more address space than the system grants. Real files stay within about twice
-    // their size; beyond four times, reserve what 80-column lines hold and let the arrays grow.
-    const std::size_t bound_bytes = values_bound * sizeof(StoredValue) +
-                                    entries_bound * sizeof(SatelliteObservations) +
-                                    epochs_bound * sizeof(ObsEpoch);
-    if (bound_bytes / 4 > bytes.size()) {
-        const std::size_t typical_lines = bytes.size() / 80 + 1;
-        values_bound = bytes.size() / 16 + 1;
-        entries_bound = typical_lines;
-        epochs_bound = typical_lines / 2 + 1;
-    }
-    obs.values.reserve(values_bound);
-    obs.entries.reserve(entries_bound);
-    obs.epochs.reserve(epochs_bound);
+    // entry and epoch a line of its own. Lines of real files are 60 to 200 characters long, so
+    // the arrays are reserved for lines of 40 on average: they never move while they grow, and
+    // pages never written cost no memory. A text of shorter lines lets them grow as needed.
+    const std::size_t lines = text_bytes / 40 + 16;
+    obs.values.reserve(text_bytes / 16 + lines);
+    obs.entries.reserve(lines);
+    obs.epochs.reserve(lines / 2);
 
+    builder.emplace(obs);
     if (obs.version >= 3.0) {
-        read_version3(lines, obs);
+        for (const auto& t : obs.obs_types) {
+            auto c = static_cast<unsigned char>(t.system);
+            codes_of[c] = builder->intern_codes(t.codes);
+            has_codes[c] = true;
+            repeats_of[c] = EpochBuilder::has_repeats(codes_of[c]);
+        }
+        part = Part::epochs3;
     } else {
-        read_version2(lines, obs);
+        if (const auto* list = obs.obs_types_of('G')) codes = builder->intern_codes(*list);
+        lines_per_satellite = (codes.size() + 4) / 5;
+        repeats = EpochBuilder::has_repeats(codes);
+        part = Part::epochs2;
     }
-    return obs;
+}
+
+void ObservationReader::State::epoch_line3(std::string_view line) {
+    if (line.empty() || line[0] != '>') return;
+    std::string_view body = line.substr(1);
+    auto t = parse_epoch_text(trim(body));
+    if (!t) return;
+    std::uint8_t flag = 0;
+    std::uint64_t count = 0;
+    std::size_t piece = 0;
+    std::string_view flag_text, count_text;
+    for_each_word(body, [&](std::string_view w) {
+        if (piece == 6) flag_text = w;
+        if (piece == 7) count_text = w;
+        ++piece;
+    });
+    flag = parse_u8(flag_text).value_or(0);
+    count = parse_unsigned(count_text, UINT64_MAX).value_or(0);
+    // The flag is one column wide and the count follows it directly in three, so an epoch of
+    // 100 or more satellites writes them as one piece ("0123"); the one-digit flag and the
+    // count are then told apart by their columns. Read as one number, such an epoch would be
+    // lost with all its satellites.
+    if (flag_text.size() >= 4 && (count_text.empty() || !parse_unsigned(count_text, UINT64_MAX))) {
+        bool digits = true;
+        for (char c : flag_text) digits = digits && is_digit(c);
+        if (digits) {
+            flag = static_cast<std::uint8_t>(flag_text[0] - '0');
+            count = parse_unsigned(flag_text.substr(1), UINT64_MAX).value_or(0);
+        }
+    }
+    if (count == 0) return;
+    builder->begin_epoch(*t, flag);
+    satellites_left = count;
+    part = Part::satellites3;
+}
+
+void ObservationReader::State::satellite_line3(std::string_view sat_line) {
+    if (sat_line.empty() || sat_line[0] == '>') {
+        // The epoch ends early; the line is read as what follows it.
+        builder->end_epoch();
+        part = Part::epochs3;
+        epoch_line3(sat_line);
+        return;
+    }
+    if (sat_line.size() > 2) {
+        std::string_view id = trim(sat_line.substr(0, 3));
+        char system = id.empty() ? 'G' : id[0];
+        auto sc = static_cast<unsigned char>(system);
+        if (sc < 128 && has_codes[sc]) {
+            const auto& list = codes_of[sc];
+            std::string_view rest = sat_line.substr(3);
+            builder->begin_satellite();
+            for (std::size_t k = 0; k < list.size(); ++k) {
+                std::size_t start = 16 * k;
+                if (start >= rest.size()) break;
+                double v;
+                if (!read_value(columns(rest, start, start + 14), v)) continue;
+                builder->add_value(v, list[k], indicator_at(rest, start + 14),
+                                   indicator_at(rest, start + 15), repeats_of[sc]);
+            }
+            builder->end_satellite(id);
+        }
+    }
+    end_satellite_line3();
+}
+
+void ObservationReader::State::end_satellite_line3() {
+    if (--satellites_left == 0) {
+        builder->end_epoch();
+        part = Part::epochs3;
+    }
+}
+
+void ObservationReader::State::epoch_line2(std::string_view line) {
+    if (line.size() < 26) return;
+    auto year = parse_i32(trim(columns(line, 1, 3)));
+    auto month = parse_u32(trim(columns(line, 4, 6)));
+    auto day = parse_u32(trim(columns(line, 7, 9)));
+    auto hour = parse_u32(trim(columns(line, 10, 12)));
+    auto minute = parse_u32(trim(columns(line, 13, 15)));
+    auto second = parse_float(trim(columns(line, 15, 26)));
+    if (!year || !month || !day || !hour || !minute || !second || line.size() < 32) return;
+    epoch_time = EpochTime{expand_two_digit_year(*year), *month, *day, *hour, *minute, *second};
+    epoch_flag = parse_u8(trim(columns(line, 26, 29))).value_or(0);
+    auto count = parse_unsigned(trim(columns(line, 29, 32)), UINT64_MAX);
+    if (!count || *count == 0) return;
+    ids.clear();
+    ids_left = *count;
+    satellite_ids2(line);
+}
+
+// Satellite list: 12 slots per line, continued on following lines.
+void ObservationReader::State::satellite_ids2(std::string_view line) {
+    std::uint64_t slots = ids_left < 12 ? ids_left : 12;
+    std::string id;
+    for (std::uint64_t s = 0; s < slots; ++s) {
+        if (rinex2_slot(line, 32 + 3 * s, id)) ids.push_back(id);
+    }
+    ids_left -= slots;
+    if (ids_left == 0) {
+        start_values2();
+    } else {
+        part = Part::satellite_ids2;
+    }
+}
+
+void ObservationReader::State::start_values2() {
+    builder->begin_epoch(epoch_time, epoch_flag);
+    if (lines_per_satellite == 0 || ids.empty()) {
+        builder->end_epoch();
+        part = Part::epochs2;
+        return;
+    }
+    satellite = 0;
+    satellite_line = 0;
+    builder->begin_satellite();
+    part = Part::values2;
+}
+
+void ObservationReader::State::values_line2(std::string_view obs_line) {
+    for (std::size_t m = 0; m < 5; ++m) {
+        std::size_t k = 5 * satellite_line + m;
+        if (k >= codes.size()) break;
+        if (obs_line.size() <= 16 * m) break;
+        double v;
+        if (!read_value(columns(obs_line, 16 * m, 16 * m + 14), v)) continue;
+        builder->add_value(v, codes[k], kNoIndicator, kNoIndicator, repeats);
+    }
+    if (++satellite_line == lines_per_satellite) next_satellite2();
+}
+
+void ObservationReader::State::next_satellite2() {
+    builder->end_satellite(ids[satellite]);
+    if (++satellite == ids.size()) {
+        builder->end_epoch();
+        part = Part::epochs2;
+        return;
+    }
+    satellite_line = 0;
+    builder->begin_satellite();
+}
+
+ObservationReader::ObservationReader(std::string_view filename, std::size_t text_bytes)
+    : state_(std::make_unique<State>(filename, text_bytes)) {}
+
+ObservationReader::~ObservationReader() = default;
+
+void ObservationReader::line(std::string_view line) {
+    State& s = *state_;
+    switch (s.part) {
+        case State::Part::header:
+            if (s.header.line(line)) s.begin_data();
+            break;
+        case State::Part::epochs3:
+            s.epoch_line3(line);
+            break;
+        case State::Part::satellites3:
+            s.satellite_line3(line);
+            break;
+        case State::Part::epochs2:
+            s.epoch_line2(line);
+            break;
+        case State::Part::satellite_ids2:
+            s.satellite_ids2(line);
+            break;
+        case State::Part::values2:
+            s.values_line2(line);
+            break;
+    }
+}
+
+bool ObservationReader::satellite(const char* id, const std::int64_t* thousandths,
+                                  const char* flags, std::size_t fields) {
+    State& s = *state_;
+    if (s.part == State::Part::satellites3) {
+        // The line "id + fields" read as text: an identifier with blanks, or one that starts
+        // an epoch line, takes the text path.
+        if (id[0] == '>' || is_space(id[0]) || is_space(id[1]) || is_space(id[2])) return false;
+        auto sc = static_cast<unsigned char>(id[0]);
+        if (sc < 128 && s.has_codes[sc]) {
+            const auto& list = s.codes_of[sc];
+            const std::size_t n = std::min(list.size(), fields);
+            s.builder->begin_satellite();
+            for (std::size_t k = 0; k < n; ++k) {
+                const std::int64_t v = thousandths[k];
+                if (v == kBlankObservation || v == 0) continue;
+                s.builder->add_value(static_cast<double>(v) / 1000.0, list[k],
+                                     indicator_of(flags[2 * k]), indicator_of(flags[2 * k + 1]),
+                                     s.repeats_of[sc]);
+            }
+            s.builder->end_satellite(std::string_view(id, 3));
+        }
+        s.end_satellite_line3();
+        return true;
+    }
+    // RINEX 2: the record stands for whole observation lines of the satellite due next, five
+    // fields a line, when it has as many lines as the reader expects.
+    const std::size_t lines = fields == 0 ? 1 : (fields + 4) / 5;
+    if (s.part != State::Part::values2 || s.satellite_line != 0 || lines != s.lines_per_satellite) {
+        return false;
+    }
+    const std::size_t n = std::min(s.codes.size(), fields);
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::int64_t v = thousandths[k];
+        if (v == kBlankObservation || v == 0) continue;
+        s.builder->add_value(static_cast<double>(v) / 1000.0, s.codes[k], kNoIndicator,
+                             kNoIndicator, s.repeats);
+    }
+    s.next_satellite2();
+    return true;
+}
+
+Expected<RinexObsData> ObservationReader::finish() {
+    State& s = *state_;
+    switch (s.part) {
+        case State::Part::header:
+            return Error{"No END OF HEADER found"};
+        case State::Part::satellites3:
+            s.builder->end_epoch();
+            break;
+        case State::Part::values2:
+            // The text ends inside a satellite's lines: what it has is kept.
+            s.builder->end_satellite(s.ids[s.satellite]);
+            s.builder->end_epoch();
+            break;
+        default:
+            break;
+    }
+    s.part = State::Part::epochs3;
+    return std::move(s.obs);
+}
+
+Expected<RinexObsData> read_observation_text(std::string_view bytes, std::string_view filename) {
+    ObservationReader reader(filename, bytes.size());
+    for_each_line(bytes, [&](std::string_view line) { reader.line(line); });
+    return reader.finish();
 }
 
 }  // namespace qcn0
