@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "compression/huge_pages.hpp"
 #include "core/lines.hpp"
 #include "core/text.hpp"
 
@@ -318,6 +319,37 @@ constexpr double kExactPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  
 bool read_value(std::string_view field, double& out) {
     const char* p = field.data();
     const std::size_t n = field.size();
+    if (n == 14) {
+        // Nearly every field of a file is blank or written F14.3.
+        std::uint64_t head, tail;
+        std::memcpy(&head, p, 8);
+        std::memcpy(&tail, p + 6, 8);
+        constexpr std::uint64_t kBlanks = 0x2020202020202020ULL;
+        if (head == kBlanks && tail == kBlanks) return false;
+        const auto f0 = static_cast<unsigned>(p[11] - '0');
+        const auto f1 = static_cast<unsigned>(p[12] - '0');
+        const auto f2 = static_cast<unsigned>(p[13] - '0');
+        if (p[10] == '.' && f0 < 10 && f1 < 10 && f2 < 10) {
+            std::uint64_t whole = 0, scale = 1;
+            int k = 9;
+            for (; k >= 0; --k) {
+                const auto d = static_cast<unsigned>(p[k] - '0');
+                if (d >= 10) break;
+                whole += d * scale;
+                scale *= 10;
+            }
+            const bool negative = k >= 0 && p[k] == '-';
+            if (negative) --k;
+            while (k >= 0 && p[k] == ' ') --k;
+            if (k < 0) {
+                const std::uint64_t thousandths = whole * 1000 + f0 * 100 + f1 * 10 + f2;
+                if (thousandths == 0) return false;
+                const double magnitude = static_cast<double>(thousandths) / 1000.0;
+                out = negative ? -magnitude : magnitude;
+                return true;
+            }
+        }
+    }
     std::size_t i = 0;
     while (i < n && p[i] == ' ') ++i;
     if (i == n) return false;
@@ -433,6 +465,8 @@ void ObservationReader::State::begin_data() {
     obs.values.reserve(text_bytes / 16 + lines);
     obs.entries.reserve(lines);
     obs.epochs.reserve(lines / 2);
+    advise_huge_pages(obs.values.data(), obs.values.capacity() * sizeof(StoredValue));
+    advise_huge_pages(obs.entries.data(), obs.entries.capacity() * sizeof(SatelliteObservations));
 
     builder.emplace(obs);
     if (obs.version >= 3.0) {
