@@ -8,8 +8,11 @@
 #include "compression/character_difference.hpp"
 #include "compression/difference_arc.hpp"
 #include "compression/growing_text.hpp"
+#include "compression/observation_sink.hpp"
+#include "compression/page_buffer.hpp"
 #include "compression/observation_type_counts.hpp"
 #include "compression/rinex_decimal_text.hpp"
+#include "core/lines.hpp"
 #include "core/text.hpp"
 
 namespace qcn0 {
@@ -45,9 +48,9 @@ std::string_view trim_copied_line(std::string_view s) {
 
 // The lines of the compact text with their 1-based numbers. A carriage return before a line
 // feed belongs to the line end.
-class LineCursor {
+class CompactLineCursor {
   public:
-    explicit LineCursor(std::string_view text) : text_(text) {}
+    explicit CompactLineCursor(std::string_view text) : text_(text) {}
 
     // The next line, or false at the end of the text. `terminated` tells whether a line feed
     // ended it: a file cut short loses the line feed of its last line.
@@ -71,6 +74,10 @@ class LineCursor {
     }
 
     std::size_t number() const { return number_; }
+    // Where the next line starts, as an offset from `start`, the first byte of the text.
+    std::size_t position_in(const char* start) const {
+        return static_cast<std::size_t>(text_.data() + pos_ - start);
+    }
 
   private:
     std::string_view text_;
@@ -135,9 +142,25 @@ class CompactRinexDecoder {
     CompactRinexDecoder(std::string_view text, std::size_t max_output)
         : lines_(text), max_output_(max_output), out_(expected_size(text.size(), max_output)) {}
 
+    // Hands the text to `sink` as it is decoded instead of keeping it. With `pages`, the buffer
+    // that holds `text`, the pages already decoded are given back to the system as decoding
+    // goes on.
+    CompactRinexDecoder(std::string_view text, std::size_t max_output, ObservationSink& sink,
+                        PageBuffer* pages)
+        : lines_(text), max_output_(max_output), out_(1 << 16), sink_(&sink), pages_(pages),
+          text_start_(text.data()) {}
+
     Expected<std::string> run() {
         if (!read_header() || !read_body()) return Error{std::move(error_)};
         return std::move(out_).take();
+    }
+
+    Expected<bool> run_into_sink() {
+        if (!read_header()) return Error{std::move(error_)};
+        flush();
+        if (!read_body()) return Error{std::move(error_)};
+        flush();
+        return true;
     }
 
   private:
@@ -156,6 +179,18 @@ class CompactRinexDecoder {
         error_ += ")";
         return false;
     }
+
+    // Sink mode: the lines written so far go to the sink.
+    void flush() {
+        if (sink_ == nullptr) return;
+        std::string_view text = out_.view();
+        emitted_ += text.size();
+        for_each_line(text, [this](std::string_view line) { sink_->line(line); });
+        out_.clear();
+    }
+
+    // The length of the text decoded so far, handed on or kept.
+    std::size_t decoded_size() const { return emitted_ + out_.size(); }
 
     bool fail_too_large() {
         error_ = "compact RINEX: decoded text exceeds the limit of " + std::to_string(max_output_) +
@@ -230,7 +265,11 @@ class CompactRinexDecoder {
         while (lines_.next(line, terminated)) {
             if (!terminated) return fail("file is truncated: its last line has no line end");
             if (!read_epoch(line)) return false;
-            if (out_.size() > max_output_) return fail_too_large();
+            if (sink_ != nullptr) {
+                flush();
+                if (pages_ != nullptr) pages_->release_before(lines_.position_in(text_start_));
+            }
+            if (decoded_size() > max_output_) return fail_too_large();
         }
         return true;
     }
@@ -314,6 +353,7 @@ class CompactRinexDecoder {
         if (!next_body_line(line, "an epoch, before its clock offset line")) return false;
         if (!read_clock(line)) return false;
         write_epoch_line(count);
+        flush();
         for (std::size_t i = 0; i < count; ++i) {
             if (!next_body_line(line, "the satellite lines of an epoch")) return false;
             if (!decode_satellite_line(i, line)) return false;
@@ -537,6 +577,15 @@ class CompactRinexDecoder {
             }
         }
 
+        if (sink_ != nullptr) {
+            // The text this record stands for counts at its longest against the limit.
+            const char* id = epoch_.data() + satellite_column_ + 3 * index;
+            if (sink_->satellite(id, values, flags, types)) {
+                emitted_ += 3 + types * (kFieldWidth + 1) + 1;
+                return true;
+            }
+        }
+
         // The RINEX line(s): "Xnn" and every field in RINEX 3; in RINEX 2 five fields a line.
         const std::size_t per_line = rinex3_ ? types : kRinex2FieldsPerLine;
         char* o = out_.room(3 + types * (kFieldWidth + 1) + 1);
@@ -564,13 +613,14 @@ class CompactRinexDecoder {
             line_start = o;
         }
         out_.commit(o);
+        flush();
         return true;
     }
 
     static constexpr std::uint32_t kNoSlot = ~std::uint32_t{0};
-    static constexpr std::int64_t kBlank = INT64_MIN;  // outside every observation's range
+    static constexpr std::int64_t kBlank = kBlankObservation;  // outside every observation's range
 
-    LineCursor lines_;
+    CompactLineCursor lines_;
     std::size_t max_output_;
     GrowingText out_;
     std::string error_;
@@ -595,6 +645,11 @@ class CompactRinexDecoder {
     std::vector<std::uint32_t> next_keys_, next_slots_, sorted_keys_, table_;
     std::vector<std::uint8_t> claimed_;
     std::vector<std::int64_t> values_;  // one satellite's observations, or kBlank
+
+    ObservationSink* sink_ = nullptr;
+    PageBuffer* pages_ = nullptr;
+    const char* text_start_ = nullptr;
+    std::size_t emitted_ = 0;  // sink mode: length of the text handed on
 };
 
 }  // namespace
@@ -607,6 +662,11 @@ bool is_compact_rinex(std::string_view bytes) {
 
 Expected<std::string> decode_compact_rinex(std::string_view text, std::size_t max_output) {
     return CompactRinexDecoder(text, max_output).run();
+}
+
+Expected<bool> decode_compact_rinex_into(std::string_view text, ObservationSink& sink,
+                                         std::size_t max_output, PageBuffer* pages) {
+    return CompactRinexDecoder(text, max_output, sink, pages).run_into_sink();
 }
 
 }  // namespace qcn0

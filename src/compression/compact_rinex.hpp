@@ -20,6 +20,9 @@
 
 namespace qcn0 {
 
+class ObservationSink;
+class PageBuffer;
+
 // True when the first line carries the label "CRINEX VERS   / TYPE" in column 60.
 bool is_compact_rinex(std::string_view bytes);
 
@@ -28,5 +31,14 @@ bool is_compact_rinex(std::string_view bytes);
 // truncated, or when the text would exceed `max_output` bytes.
 Expected<std::string> decode_compact_rinex(std::string_view text,
                                            std::size_t max_output = kDefaultMaxDecodedBytes);
+
+// Decodes into `sink` as decoding goes on, with the same checks and messages, so that the
+// decoded text is never whole in memory; satellite records of ordinary epochs go over as numbers
+// where the sink takes them. With `pages` (the buffer that holds `text`), the part of the text
+// already decoded is given back to the system epoch by epoch. Against `max_output` a satellite
+// record handed over as numbers counts at the longest its text can be.
+Expected<bool> decode_compact_rinex_into(std::string_view text, ObservationSink& sink,
+                                         std::size_t max_output = kDefaultMaxDecodedBytes,
+                                         PageBuffer* pages = nullptr);
 
 }  // namespace qcn0

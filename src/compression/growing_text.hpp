@@ -39,6 +39,9 @@ class GrowingText {
     }
 
     std::size_t size() const { return used_; }
+    std::string_view view() const { return std::string_view(text_.data(), used_); }
+    // Empties the text and keeps the buffer for what comes next.
+    void clear() { used_ = 0; }
 
     // The text, without the unused room.
     std::string take() && {

@@ -5,8 +5,13 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 
 #include "compression/growing_text.hpp"
+
+#if QCN0_HAVE_LIBDEFLATE
+#include <libdeflate.h>
+#endif
 
 namespace qcn0 {
 
@@ -48,6 +53,17 @@ Error corrupt(const z_stream& stream) {
     return Error{std::move(message)};
 }
 
+Error too_large(std::size_t max_output) {
+    return Error{"gzip content exceeds the limit of " + std::to_string(max_output) + " bytes"};
+}
+
+// The size to start with: the stated size where it is believable.
+std::size_t first_capacity(std::string_view bytes, std::size_t max_output) {
+    std::size_t expected = stated_size(bytes);
+    if (expected == 0 || expected / 64 > bytes.size()) expected = bytes.size() * 4;
+    return std::min(expected + 1, max_output + 1);
+}
+
 }  // namespace
 
 bool is_gzip(std::string_view bytes) {
@@ -55,7 +71,9 @@ bool is_gzip(std::string_view bytes) {
            static_cast<unsigned char>(bytes[1]) == 0x8b;
 }
 
-Expected<std::string> inflate_gzip(std::string_view bytes, std::size_t max_output) {
+// Inflation through zlib's stream interface: the fallback, and the source of the precise message
+// for data that does not inflate.
+Expected<std::string> inflate_gzip_stream(std::string_view bytes, std::size_t max_output) {
     Inflater inflater;
     if (!inflater.ok()) return Error{"gzip: cannot start zlib"};
     z_stream& zs = inflater.stream();
@@ -114,6 +132,68 @@ Expected<std::string> inflate_gzip(std::string_view bytes, std::size_t max_outpu
         return Error{"gzip content exceeds the limit of " + std::to_string(max_output) + " bytes"};
     }
     return std::move(out).take();
+}
+
+Expected<PageBuffer> inflate_gzip_pages(std::string_view bytes, std::size_t max_output) {
+#if QCN0_HAVE_LIBDEFLATE
+    // Whole members at once: two to three times faster than inflating in pieces.
+    struct Decompressor {
+        libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+        ~Decompressor() {
+            if (d != nullptr) libdeflate_free_decompressor(d);
+        }
+    } decompressor;
+    PageBuffer out(first_capacity(bytes, max_output));
+    if (decompressor.d == nullptr || !out.ok()) return Error{"gzip: out of memory"};
+    std::size_t in_pos = 0;
+    std::size_t out_pos = 0;
+    while (true) {
+        std::size_t in_used = 0;
+        std::size_t out_used = 0;
+        const libdeflate_result result = libdeflate_gzip_decompress_ex(
+            decompressor.d, bytes.data() + in_pos, bytes.size() - in_pos, out.data() + out_pos,
+            out.capacity() - out_pos, &in_used, &out_used);
+        if (result == LIBDEFLATE_INSUFFICIENT_SPACE) {
+            // The member is larger than the room left: more room, and the member again.
+            if (out.capacity() > max_output) return too_large(max_output);
+            const std::size_t more =
+                std::min(std::max(out.capacity() * 2, out.capacity() + (std::size_t{1} << 20)),
+                         max_output + 1);
+            if (!out.grow(more)) return Error{"gzip: out of memory"};
+            continue;
+        }
+        if (result != LIBDEFLATE_SUCCESS) break;  // the stream reader names the fault
+        in_pos += in_used;
+        out_pos += out_used;
+        if (out_pos > max_output) return too_large(max_output);
+        // Another member may follow; zero bytes are padding some writers add.
+        const auto* next = reinterpret_cast<const unsigned char*>(bytes.data() + in_pos);
+        const std::size_t remaining = bytes.size() - in_pos;
+        const auto padding = static_cast<std::size_t>(
+            std::find_if(next, next + remaining, [](unsigned char b) { return b != 0; }) - next);
+        if (padding == remaining) {
+            out.set_size(out_pos);
+            return out;
+        }
+        if (padding > 0 || remaining < 2 || next[0] != 0x1f || next[1] != 0x8b) {
+            return Error{"gzip data is followed by " + std::to_string(remaining) +
+                         " bytes that are not gzip"};
+        }
+    }
+#endif
+    auto text = inflate_gzip_stream(bytes, max_output);
+    if (!text) return text.failure();
+    PageBuffer copy(text->size());
+    if (!copy.ok()) return Error{"gzip: out of memory"};
+    if (!text->empty()) std::memcpy(copy.data(), text->data(), text->size());
+    copy.set_size(text->size());
+    return copy;
+}
+
+Expected<std::string> inflate_gzip(std::string_view bytes, std::size_t max_output) {
+    auto pages = inflate_gzip_pages(bytes, max_output);
+    if (!pages) return pages.failure();
+    return std::string(pages->view());
 }
 
 }  // namespace qcn0

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "compression/decode_limits.hpp"
+#include "compression/page_buffer.hpp"
 #include "core/expected.hpp"
 
 namespace qcn0 {
@@ -18,5 +19,9 @@ bool is_gzip(std::string_view bytes);
 // trailing bytes, and when the content would exceed `max_output` bytes.
 Expected<std::string> inflate_gzip(std::string_view bytes,
                                    std::size_t max_output = kDefaultMaxDecodedBytes);
+
+// The same content in a buffer of whole pages, which a reader can give back as it goes.
+Expected<PageBuffer> inflate_gzip_pages(std::string_view bytes,
+                                        std::size_t max_output = kDefaultMaxDecodedBytes);
 
 }  // namespace qcn0

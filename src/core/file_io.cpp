@@ -18,26 +18,11 @@ std::string os_error_text(int error_number) {
     return std::string(text) + " (os error " + std::to_string(error_number) + ")";
 }
 
-namespace {
+FileDescriptor::~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+}
 
-// Closes the descriptor when the read is over, whichever way it ends.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-}  // namespace
-
-Expected<std::string> read_file(const std::string& path, std::size_t max_bytes) {
+Expected<FileDescriptor> open_for_reading(const std::string& path, struct stat& st) {
     // No file name holds a NUL byte; the operating system would read the name cut short.
     if (path.find('\0') != std::string::npos) {
         return Error{"file name contained an unexpected NUL byte", ErrorKind::InputOutput};
@@ -48,13 +33,29 @@ Expected<std::string> read_file(const std::string& path, std::size_t max_bytes) 
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return Error{os_error_text(errno), ErrorKind::InputOutput};
     FileDescriptor file(fd);
-    struct stat st;
     if (::fstat(fd, &st) != 0) return Error{os_error_text(errno), ErrorKind::InputOutput};
     if (S_ISDIR(st.st_mode)) return Error{os_error_text(EISDIR), ErrorKind::InputOutput};
+    return file;
+}
+
+Expected<std::size_t> read_up_to(int fd, char* buffer, std::size_t room) {
+    std::size_t got = 0;
+    while (got < room) {
+        const ssize_t n = ::read(fd, buffer + got, room - got);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return Error{os_error_text(errno), ErrorKind::InputOutput};
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
+}
+
+Expected<std::string> read_rest(int fd, std::size_t expected, std::size_t max_bytes) {
     const Error too_large{os_error_text(EFBIG), ErrorKind::InputOutput};
-    std::string data;
-    std::size_t expected = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
     if (expected > max_bytes) return too_large;
+    std::string data;
     // One byte more than the size so that the end of the file shows without growing the buffer.
     // Files without a size (pipes, devices) grow the buffer as they are read, never past one
     // byte beyond the limit: that byte shows the content does not fit.
@@ -65,16 +66,21 @@ Expected<std::string> read_file(const std::string& path, std::size_t max_bytes) 
             if (used > max_bytes) return too_large;
             data.resize(std::min(data.size() * 2, max_bytes + 1));
         }
-        ssize_t n = ::read(fd, data.data() + used, data.size() - used);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return Error{os_error_text(errno), ErrorKind::InputOutput};
-        }
-        if (n == 0) break;
-        used += static_cast<std::size_t>(n);
+        auto n = read_up_to(fd, data.data() + used, data.size() - used);
+        if (!n) return n.failure();
+        if (*n == 0) break;
+        used += *n;
     }
     data.resize(used);
     return data;
+}
+
+Expected<std::string> read_file(const std::string& path, std::size_t max_bytes) {
+    struct stat st;
+    auto file = open_for_reading(path, st);
+    if (!file) return file.failure();
+    return read_rest(file->get(), st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0,
+                     max_bytes);
 }
 
 bool is_valid_utf8(std::string_view s) {
