@@ -35,10 +35,10 @@ for path, nav in json.loads(sys.argv[1]):
             h.update(name.encode()); h.update(str(a.dtype).encode()); h.update(repr(a.shape).encode())
             h.update(a.tobytes() if a.dtype != object else repr(a.tolist()).encode())
         for nav_file in ([None, nav] if nav else [None]):
-            r = q.analyze_cn0(path, nav_file=nav_file) if nav_file else q.analyze_cn0(path)
+            r = q.analyze_cn0(path, nav_path=nav_file) if nav_file else q.analyze_cn0(path)
             h.update(r.to_json().encode()); h.update(pickle.dumps(r))
             h.update(repr(r.interference_events()).encode()); h.update(repr(r.health()).encode())
-    except Exception as e:
+    except (ValueError, OSError) as e:  # a file a reader rejects; anything else is a fault
         h.update(("error " + type(e).__name__ + str(e)).encode())
     out[path] = h.hexdigest()
 print(json.dumps(out))
