@@ -27,6 +27,7 @@
 #include "cn0/quality_score.hpp"
 #include "cn0/verdicts.hpp"
 #include "compression/decode_input.hpp"
+#include "compression/gzip_stream.hpp"
 #include "compression/input_format.hpp"
 #include "navigation/geodetic.hpp"
 #include "navigation/look_angles.hpp"
@@ -36,6 +37,7 @@
 #include "results/json_writer.hpp"
 #include "rinex/obs_input.hpp"
 #include "rinex/obs_queries.hpp"
+#include "rinex/obs_reader.hpp"
 #include "tle/tle_count.hpp"
 
 namespace qcn0::fuzz {
@@ -405,6 +407,25 @@ inline bool same_record(const RinexObsData& a, const RinexObsData& b) {
 inline std::string run_observation(std::string_view data) {
     if (!decodes_within_budget(data)) return {};
     auto read = read_observation_bytes(data, kFileName);
+    // Packed input is read as it is decoded, Compact RINEX records straight into the arrays;
+    // the outcome must be that of decoding the whole text first and reading that.
+    if (detect_input_format(data) != InputFormat::plain) {
+        auto text = decode_input(data);
+        auto whole = text ? read_observation_text(text->text(), kFileName)
+                          : Expected<RinexObsData>(text.failure());
+        if (read.ok() != whole.ok()) {
+            return "packed input read as it decodes " +
+                   std::string(read ? "succeeds" : "fails: " + read.error()) +
+                   ", read from its whole text " +
+                   (whole ? "succeeds" : "fails: " + whole.error());
+        }
+        if (!read && read.error() != whole.error()) {
+            return "packed input read as it decodes fails with '" + read.error() +
+                   "', read from its whole text with '" + whole.error() + "'";
+        }
+        if (read && !same_record(*read, *whole))
+            return "packed input read as it decodes differs from its whole text read";
+    }
     if (!read) return read.error().empty() ? "observation reader failed without a message" : "";
     const RinexObsData& obs = *read;
     if (auto problem = check_observation_record(obs); !problem.empty()) return problem;
@@ -688,6 +709,17 @@ inline std::string gzip_of(std::string_view text) {
 // The unpacking alone, on packed data of any kind; plain text must come back as it is, in place,
 // and text gzipped here must come back unchanged.
 inline std::string run_decode(std::string_view data) {
+    // Whole members inflate through libdeflate where it is built in, with zlib naming faults:
+    // content and messages must be zlib's alone.
+    if (detect_input_format(data) == InputFormat::gzip) {
+        auto fast = inflate_gzip(data, kDecodeBudget);
+        auto zlib = inflate_gzip_stream(data, kDecodeBudget);
+        if (fast.ok() != zlib.ok() || (fast ? *fast != *zlib : fast.error() != zlib.error())) {
+            return "gzip inflates differently in whole members and in pieces: " +
+                   (fast ? std::string("content") : fast.error()) + " against " +
+                   (zlib ? std::string("content") : zlib.error());
+        }
+    }
     auto decoded = decode_input(data, kDecodeBudget);
     if (decoded) {
         const std::string_view text = decoded->text();

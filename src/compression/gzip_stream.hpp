@@ -20,6 +20,11 @@ bool is_gzip(std::string_view bytes);
 Expected<std::string> inflate_gzip(std::string_view bytes,
                                    std::size_t max_output = kDefaultMaxDecodedBytes);
 
+// The same through zlib's stream interface, a piece at a time: slower, and the source of the
+// precise message when the data does not inflate.
+Expected<std::string> inflate_gzip_stream(std::string_view bytes,
+                                          std::size_t max_output = kDefaultMaxDecodedBytes);
+
 // The same content in a buffer of whole pages, which a reader can give back as it goes.
 Expected<PageBuffer> inflate_gzip_pages(std::string_view bytes,
                                         std::size_t max_output = kDefaultMaxDecodedBytes);

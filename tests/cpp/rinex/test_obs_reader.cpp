@@ -2,6 +2,7 @@
 // the questions asked of a parsed file. Each case compares the whole dump of what was stored.
 #include <gtest/gtest.h>
 
+#include "../../../fuzz/harness_bodies.hpp"
 #include "support/rinex_text.hpp"
 
 using namespace qcn0;
@@ -200,4 +201,35 @@ TEST(ObsRecords, Version2) {
         // Records running past the end of the data; the last line without a line end.
         {e2(0, {"G01", "G02"}) + "        45.000", "[G01]\n" + kT2 + "0 f0 G01{S1C=45}"},
     });
+}
+
+// A file by path is read a piece at a time (plain text) or whole (packed), never differently from
+// its bytes: lines cut by the pieces, CR LF, a line longer than a piece, no final line end.
+TEST(ObsFile, ReadByPathAsFromItsBytes) {
+    QCN0_REQUIRE_DATA(data);
+    const std::string text = read_bytes(data + "/zimm0010.21o");  // about four pieces
+    ASSERT_GT(text.size(), std::size_t{3} << 20);
+    std::string long_comment = text;
+    long_comment.insert(long_comment.find("END OF HEADER") - 60, std::string(3 << 20, 'x') + "COMMENT\n");
+    std::string bare_epochs = text.substr(0, text.find('\n', text.find("END OF HEADER")) + 1);
+    for (int e = 0; e < 40000; ++e) bare_epochs += v2_epoch(21, 1, 1, e / 3600 % 24, e / 60 % 60, e % 60, 0, {"G01"}) + "\n";
+    const auto path = std::filesystem::temp_directory_path() / ("qcn0_piece_" + std::to_string(::getpid()) + ".21o");
+    const std::pair<const char*, std::string> cases[] = {
+        {"as published", text},
+        {"CR LF", crlf(text)},
+        {"a comment longer than a piece", long_comment},
+        {"no final line end", text.substr(0, text.size() - 1)},
+        {"many short lines", bare_epochs},
+        {"empty", ""},
+        {"gzip", fuzz::gzip_of(text)},
+    };
+    for (const auto& [name, bytes] : cases) {
+        std::ofstream(path, std::ios::binary) << bytes;
+        auto by_path = read_observation_file(path.string());
+        auto from_bytes = read_observation_bytes(bytes, path.filename().string());
+        ASSERT_EQ(by_path.ok(), from_bytes.ok()) << name << ": " << (by_path ? from_bytes.error() : by_path.error());
+        if (!by_path) EXPECT_EQ(by_path.error(), from_bytes.error()) << name;
+        else EXPECT_TRUE(fuzz::same_record(*by_path, *from_bytes)) << name;
+    }
+    std::filesystem::remove(path);
 }
