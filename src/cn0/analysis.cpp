@@ -166,8 +166,12 @@ SampleSet collect_samples(const RinexObsData& obs, const AnalysisSettings& setti
     return set;
 }
 
-AnalysisResult analyse(const RinexObsData& obs, const AnalysisSettings& settings,
-                       const NavigationData* navigation) {
+namespace {
+
+// With `spent`, the same object as `obs`, its values are given back once the samples hold
+// what the analysis needs of them: a full day's values are as large as any product.
+AnalysisResult analyse_and_release(const RinexObsData& obs, const AnalysisSettings& settings,
+                                   const NavigationData* navigation, RinexObsData* spent) {
     AnalysisResult result;
     result.rinex_version = obs.version;
     result.file_info = file_information(obs);
@@ -187,6 +191,9 @@ AnalysisResult analyse(const RinexObsData& obs, const AnalysisSettings& settings
     if (navigation != nullptr) {
         // Without a receiver position nothing could be predicted: the summary says so.
         result.visibility = predictor ? predictor->finish() : VisibilitySummary{};
+    }
+    if (spent != nullptr) {
+        decltype(spent->values)().swap(spent->values);
     }
 
     fill_sample_summary(set, result.summary);
@@ -212,6 +219,18 @@ AnalysisResult analyse(const RinexObsData& obs, const AnalysisSettings& settings
     result.spoofing_unexpected_threshold = settings.spoofing_unexpected_threshold;
     result.spoofing_min_unexpected_count = settings.spoofing_min_unexpected_count;
     return result;
+}
+
+}  // namespace
+
+AnalysisResult analyse(const RinexObsData& obs, const AnalysisSettings& settings,
+                       const NavigationData* navigation) {
+    return analyse_and_release(obs, settings, navigation, nullptr);
+}
+
+AnalysisResult analyse(RinexObsData&& obs, const AnalysisSettings& settings,
+                       const NavigationData* navigation) {
+    return analyse_and_release(obs, settings, navigation, &obs);
 }
 
 }  // namespace qcn0

@@ -12,6 +12,10 @@ namespace qcn0 {
 
 AnalysisResult analyse(const RinexObsData& obs, const AnalysisSettings& settings,
                        const NavigationData* navigation);
+// The same, giving back the observations' values as soon as they are no longer needed; the
+// file's values are gone afterwards.
+AnalysisResult analyse(RinexObsData&& obs, const AnalysisSettings& settings,
+                       const NavigationData* navigation);
 
 class VisibilityPredictor;
 struct PredictedSky;

@@ -3,6 +3,7 @@
 #include <Python.h>
 
 #include <exception>
+#include <utility>
 
 #include "cn0/analysis.hpp"
 #include "navigation/navigation_input.hpp"
@@ -25,10 +26,10 @@ FileAnalysis analyse_files_unlocked(const std::string& obs_path, const std::opti
                 out.failure = nav.failure();
                 out.navigation_failed = true;
             } else {
-                out.result = analyse(*obs, settings, &*nav);
+                out.result = analyse(std::move(*obs), settings, &*nav);
             }
         } else {
-            out.result = analyse(*obs, settings, nullptr);
+            out.result = analyse(std::move(*obs), settings, nullptr);
         }
     } catch (...) {
         fault = std::current_exception();
