@@ -1,5 +1,7 @@
 #include "compression/compact_rinex.hpp"
 
+#include <bit>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -85,6 +87,24 @@ class CompactLineCursor {
     std::size_t number_ = 0;
 };
 
+// How many of the eight characters in `word` (the first in its lowest byte) are digits before
+// the first one that is not. A byte above 0xF9 may carry into the next, which only matters
+// past a non-digit.
+inline int leading_digits(std::uint64_t word) {
+    constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0, kZeros = 0x3030303030303030;
+    const std::uint64_t not_digit =
+        ((word & kHigh) ^ kZeros) | (((word + 0x0606060606060606) & kHigh) ^ kZeros);
+    return not_digit == 0 ? 8 : std::countr_zero(not_digit) / 8;
+}
+
+// The value of the first `count` (1 to 8) digits of `word`, in three multiplications.
+inline std::uint64_t digits_value(std::uint64_t word, int count) {
+    std::uint64_t x = (word - 0x3030303030303030) << (8 * (8 - count));  // zeros lead
+    x = (x * 10 + (x >> 8)) & 0x00FF00FF00FF00FF;
+    x = (x * 100 + (x >> 16)) & 0x0000FFFF0000FFFF;
+    return (x * 10000 + (x >> 32)) & 0xFFFFFFFF;
+}
+
 // One item of a differenced series: "[n&][sign]digits".
 struct SeriesItem {
     bool starts_arc;
@@ -96,7 +116,10 @@ struct SeriesItem {
 // line feed or carriage return that ended the line: it stops the scans without a bounds
 // check on every digit. Eighteen digits are more than any RINEX field needs and keep the value
 // within 64 bits.
-inline bool parse_series_item(const char*& p, const char* end, SeriesItem& item) {
+// `text_end`, the end of the whole text, lets eight digits at a time be read where eight bytes
+// remain.
+inline bool parse_series_item(const char*& p, const char* end, const char* text_end,
+                              SeriesItem& item) {
     item.starts_arc = p + 1 < end && p[1] == '&';
     item.order = 0;
     if (item.starts_arc) {
@@ -108,10 +131,21 @@ inline bool parse_series_item(const char*& p, const char* end, SeriesItem& item)
     if (negative || *p == '+') ++p;
     const char* digits = p;
     std::uint64_t magnitude = 0;
+    if (text_end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        const int count = leading_digits(word);
+        if (count > 0) {
+            magnitude = digits_value(word, count);
+            p += count;
+        }
+        if (count < 8) goto digits_done;
+    }
     while (is_digit(*p)) {
         magnitude = magnitude * 10 + static_cast<std::uint64_t>(*p - '0');
         ++p;
     }
+digits_done:
     const auto count = p - digits;
     if (count == 0 || count > 18 || p > end) return false;
     if (p != end && *p != ' ') return false;
@@ -140,15 +174,16 @@ std::uint32_t pack_satellite(const char* id) {
 class CompactRinexDecoder {
   public:
     CompactRinexDecoder(std::string_view text, std::size_t max_output)
-        : lines_(text), max_output_(max_output), out_(expected_size(text.size(), max_output)) {}
+        : lines_(text), max_output_(max_output), out_(expected_size(text.size(), max_output)),
+          text_end_(text.data() + text.size()) {}
 
     // Hands the text to `sink` as it is decoded instead of keeping it. With `pages`, the buffer
     // that holds `text`, the pages already decoded are given back to the system as decoding
     // goes on.
     CompactRinexDecoder(std::string_view text, std::size_t max_output, ObservationSink& sink,
                         PageBuffer* pages)
-        : lines_(text), max_output_(max_output), out_(1 << 16), sink_(&sink), pages_(pages),
-          text_start_(text.data()) {}
+        : lines_(text), max_output_(max_output), out_(1 << 16), text_end_(text.data() + text.size()),
+          sink_(&sink), pages_(pages), text_start_(text.data()) {}
 
     Expected<std::string> run() {
         if (!read_header() || !read_body()) return Error{std::move(error_)};
@@ -370,7 +405,7 @@ class CompactRinexDecoder {
         SeriesItem item;
         const char* p = line.data();
         const char* end = p + line.size();
-        if (!parse_series_item(p, end, item) || p != end) {
+        if (!parse_series_item(p, end, text_end_, item) || p != end) {
             return fail("clock offset line is not a number");
         }
         if (item.starts_arc) {
@@ -532,7 +567,7 @@ class CompactRinexDecoder {
                 continue;
             }
             SeriesItem item;
-            if (!parse_series_item(p, end, item)) {
+            if (!parse_series_item(p, end, text_end_, item)) {
                 return fail("observation field is not a number");
             }
             std::int64_t value;
@@ -623,6 +658,7 @@ class CompactRinexDecoder {
     CompactLineCursor lines_;
     std::size_t max_output_;
     GrowingText out_;
+    const char* text_end_;
     std::string error_;
 
     bool rinex3_ = false;

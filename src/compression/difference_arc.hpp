@@ -18,8 +18,7 @@ class DifferenceArc {
 
     void start(int order, std::int64_t value) {
         order_ = static_cast<std::uint8_t>(order);
-        terms_[0] = static_cast<std::uint64_t>(value);
-        depth_ = 1;
+        restart(value);
     }
 
     // Undoes one difference and returns the restored value. Sums wrap instead of overflowing:
@@ -28,25 +27,14 @@ class DifferenceArc {
     std::int64_t add(std::int64_t difference) {
         const int k = depth_ < order_ ? depth_ : order_;
         terms_[k] = static_cast<std::uint64_t>(difference);
-        switch (k) {  // each order adds its difference to the one below
-            case 5:
-                terms_[4] += terms_[5];
-                [[fallthrough]];
-            case 4:
-                terms_[3] += terms_[4];
-                [[fallthrough]];
-            case 3:
-                terms_[2] += terms_[3];
-                [[fallthrough]];
-            case 2:
-                terms_[1] += terms_[2];
-                [[fallthrough]];
-            case 1:
-                terms_[0] += terms_[1];
-                break;
-            default:
-                break;
-        }
+        // Every order adds its difference to the one below. The terms above k are zero (never
+        // written since the arc started), so adding all of them is adding those up to k, without
+        // a branch on k.
+        terms_[4] += terms_[5];
+        terms_[3] += terms_[4];
+        terms_[2] += terms_[3];
+        terms_[1] += terms_[2];
+        terms_[0] += terms_[1];
         if (depth_ <= kMaxOrder) ++depth_;
         return static_cast<std::int64_t>(terms_[0]);
     }
@@ -54,6 +42,7 @@ class DifferenceArc {
     // Continues after a gap as a new arc of the same order whose first value is `value`; the
     // receiver clock offset of Compact RINEX may restart this way without an "n&" marker.
     void restart(std::int64_t value) {
+        for (auto& term : terms_) term = 0;
         terms_[0] = static_cast<std::uint64_t>(value);
         depth_ = 1;
     }
