@@ -62,21 +62,26 @@ Expected<RinexObsData> read_compact(std::string_view text, std::string_view file
     return reader.finish();
 }
 
-// Decoded content of one layer of packing, read on according to what it holds.
-Expected<RinexObsData> read_unpacked(std::string_view text, std::string_view filename,
-                                     PageBuffer* pages) {
-    switch (detect_input_format(text)) {
-        case InputFormat::plain:
-            return read_plain(text, filename, pages);
-        case InputFormat::compact_rinex:
-            return read_compact(text, filename, pages);
-        default:
-            break;
-    }
-    // Packed again: rare enough for the general path, which bounds the depth.
-    auto input = decode_input(text);
+// The general path, for packing nested deeper than one layer around the text: every layer
+// undone in turn, within the bound on their number, then the text read.
+Expected<RinexObsData> read_layers(std::string_view bytes, std::string_view filename) {
+    auto input = decode_input(bytes);
     if (!input) return input.failure();
     return read_observation_text(input->text(), filename);
+}
+
+// Decoded content of one layer of packing (`packed`, the bytes it came from), read on according
+// to what it holds; `owned`, when given, holds `packed` and is emptied once it is not needed.
+Expected<RinexObsData> read_unpacked(std::string_view text, std::string_view packed,
+                                     std::string_view filename, std::string* owned,
+                                     PageBuffer* pages) {
+    const InputFormat inner = detect_input_format(text);
+    if (inner != InputFormat::plain && inner != InputFormat::compact_rinex) {
+        return read_layers(packed, filename);
+    }
+    if (owned != nullptr) std::string().swap(*owned);
+    return inner == InputFormat::plain ? read_plain(text, filename, pages)
+                                       : read_compact(text, filename, pages);
 }
 
 // `owned`, when given, holds `bytes` and is emptied as soon as they are no longer needed.
@@ -90,14 +95,12 @@ Expected<RinexObsData> read_packed(std::string_view bytes, std::string_view file
         case InputFormat::gzip: {
             auto pages = inflate_gzip_pages(bytes);
             if (!pages) return pages.failure();
-            if (owned != nullptr) std::string().swap(*owned);
-            return read_unpacked(pages->view(), filename, &*pages);
+            return read_unpacked(pages->view(), bytes, filename, owned, &*pages);
         }
         case InputFormat::unix_compress: {
             auto text = expand_unix_compress(bytes);
             if (!text) return text.failure();
-            if (owned != nullptr) std::string().swap(*owned);
-            return read_unpacked(*text, filename, nullptr);
+            return read_unpacked(*text, bytes, filename, owned, nullptr);
         }
     }
     return Error{"unknown input format"};

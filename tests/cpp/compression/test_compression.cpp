@@ -295,6 +295,9 @@ TEST(Compression, LayersByContent) {
     std::string nested = rinex;
     for (int i = 0; i < 4; ++i) nested = gzip(nested);
     EXPECT_EQ(decode_input(nested).value().text(), rinex);
+    // Reading goes round the text where it can, but keeps the bound on the layers.
+    EXPECT_EQ(read_observation_bytes(nested, "n.obs").value().values.size(), 1u);
+    EXPECT_EQ(read_observation_bytes(gzip(nested), "n.obs").error(), "input is packed in more than 4 layers of compression");
     for (const auto& [bytes, error] : std::vector<std::pair<std::string, std::string>>{
              {gzip(compact.substr(0, compact.size() - 1)), "compact RINEX: file is truncated: its last line has no line end (line 8)"},
              {gzip(rinex).substr(0, 30), "gzip data is truncated"},
