@@ -38,11 +38,34 @@ for path, nav in json.loads(sys.argv[1]):
             r = q.analyze_cn0(path, nav_path=nav_file) if nav_file else q.analyze_cn0(path)
             h.update(r.to_json().encode()); h.update(pickle.dumps(r))
             h.update(repr(r.interference_events()).encode()); h.update(repr(r.health()).encode())
+            for name in sorted(n for n in dir(r) if n.startswith("get_") and n != "get_constellation_summary"):
+                h.update(name.encode()); h.update(repr(getattr(r, name)()).encode())
+            for name in r.constellations:
+                h.update(repr(r.get_constellation_summary(name)).encode())
+            for what in ("satellites", "constellations", "timeseries", "anomalies", "events", "samples"):
+                h.update(what.encode()); h.update(r.to_dataframe(what).to_csv().encode())
     except (ValueError, OSError) as e:  # a file a reader rejects; anything else is a fault
         h.update(("error " + type(e).__name__ + str(e)).encode())
     out[path] = h.hexdigest()
 print(json.dumps(out))
 """
+
+
+def navigation_for(data: Path, name: str) -> str | None:
+    """The navigation file of the same station and day, else a broadcast file of that day."""
+    names = sorted(p.name for p in data.iterdir())
+    if len(name) > 23 and name[9:12] in ("_R_", "_S_"):  # STATIONxxx_R_YYYYDDDHHMM_...
+        day = name[12:19]
+        same_day = [n for n in names if n[12:19] == day and n.endswith(("N.rnx", "N.rnx.gz"))]
+        same_day.sort(key=lambda n: (n[:9] != name[:9], "MN." not in n, n))  # own, mixed first
+        return str(data / same_day[0]) if same_day else None
+    stem, _, ext = name.rpartition(".")
+    if len(ext) == 3 and ext[:2].isdigit():
+        for cand in (stem + "." + ext[:2] + "n", stem + "." + ext[:2] + "N", "brdc" + stem[4:7] + "0." + ext[:2] + "n"):
+            if cand in names:
+                return str(data / cand)
+    cand = name.replace(".obs", ".nav")
+    return str(data / cand) if cand != name and cand in names else None
 
 
 def observation_files(data: Path) -> list[tuple[str, str | None]]:
@@ -52,19 +75,16 @@ def observation_files(data: Path) -> list[tuple[str, str | None]]:
         obs = name != "README.md" and name.endswith(("MO.rnx", "MO.crx", "MO.crx.gz", "o", "O", "d", "base.obs", "base_100s.obs"))
         if not obs or name.endswith((".nav", "N.rnx")):
             continue
-        nav = None
-        for cand in (name.split("_MO")[0] + "_MN.rnx", name[:-1] + "n", name[:-1] + "N", name.replace(".obs", ".nav")):
-            if cand != name and (data / cand).is_file():
-                nav = str(data / cand)
-                break
-        files.append((str(p), nav))
+        files.append((str(p), navigation_for(data, name)))
     return files
 
 
 def digests(python_dir: str, files: list) -> dict[str, str]:
     env = dict(os.environ, PYTHONPATH=python_dir)
-    out = subprocess.run([sys.executable, "-c", DIGEST, json.dumps(files)], env=env, check=True,
+    out = subprocess.run([sys.executable, "-c", DIGEST, json.dumps(files)], env=env,
                          capture_output=True, text=True)
+    if out.returncode != 0:
+        sys.exit(f"{python_dir}: the digest failed:\n{out.stderr[-3000:]}")
     return json.loads(out.stdout.strip().splitlines()[-1])
 
 

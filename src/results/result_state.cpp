@@ -150,6 +150,10 @@ public:
         varint(s.size());
         out.append(s);
     }
+    void put(const ShortText& s) {
+        varint(s.size());
+        out.append(s.view());
+    }
     template <typename T>
     void put(const std::vector<T>& v) {
         varint(v.size());
@@ -255,6 +259,12 @@ public:
         v = std::bit_cast<double>(bits);
     }
     void get(std::string& s) {
+        std::size_t n = 0;
+        if (!ok() || !count(n, 1)) return;
+        s.assign(p_, n);
+        p_ += n;
+    }
+    void get(ShortText& s) {
         std::size_t n = 0;
         if (!ok() || !count(n, 1)) return;
         s.assign(p_, n);

@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "results/ordered_map.hpp"
+#include "results/short_text.hpp"
 
 namespace qcn0 {
 
 // One value at one epoch, with where the satellite stood in the sky (degrees).
 struct TimePoint {
-    std::string timestamp;
+    ShortText timestamp;
     double cn0 = 0.0;
     double elevation = 0.0;
     double azimuth = 0.0;

@@ -199,6 +199,8 @@ TEST(CompactRinex, DamagedFilesNameTheProblemAndTheLine) {
         {h2 + "&" + epoch2(0, "G01R05G01").substr(1) + "\n\n", "satellite \"G01\" is listed twice in the epoch (line 6)"},
         {h2 + e0 + "\n\n6&1 3&2 3&3\n", "order of differences is higher than 5 (line 8)"},
         {h2 + e0 + "\n\n3&1x 3&2 3&3\n", "observation field is not a number (line 8)"},
+        {h2 + e0 + "\n\n3&1:2 3&2 3&3\n", "observation field is not a number (line 8)"},  // ':' follows '9'
+        {h2 + e0 + "\n\n3&123456789/ 3&2\n", "observation field is not a number (line 8)"},  // '/' precedes '0'
         {h2 + e0 + "\n\n3& 3&2 3&3\n", "observation field is not a number (line 8)"},
         {h2 + e0 + "\n\n3&10000000000000 3&2\n", "observation value is out of the range RINEX can hold (line 8)"},
         {h2 + e0 + "\n3&100000000000\n", "receiver clock offset is out of the range RINEX can hold (line 7)"},
