@@ -209,15 +209,15 @@ TEST(ObsFile, ReadByPathAsFromItsBytes) {
     QCN0_REQUIRE_DATA(data);
     const std::string text = read_bytes(data + "/zimm0010.21o");  // about four pieces
     ASSERT_GT(text.size(), std::size_t{3} << 20);
-    std::string long_comment = text;
-    long_comment.insert(long_comment.find("END OF HEADER") - 60, std::string(3 << 20, 'x') + "COMMENT\n");
+    std::string long_line = text;  // the first epoch line, three pieces long with blanks
+    long_line.insert(long_line.find('\n', long_line.find('\n', long_line.find("END OF HEADER")) + 1), std::string(3 << 20, ' '));
     std::string bare_epochs = text.substr(0, text.find('\n', text.find("END OF HEADER")) + 1);
     for (int e = 0; e < 40000; ++e) bare_epochs += v2_epoch(21, 1, 1, e / 3600 % 24, e / 60 % 60, e % 60, 0, {"G01"}) + "\n";
     const auto path = std::filesystem::temp_directory_path() / ("qcn0_piece_" + std::to_string(::getpid()) + ".21o");
     const std::pair<const char*, std::string> cases[] = {
         {"as published", text},
         {"CR LF", crlf(text)},
-        {"a comment longer than a piece", long_comment},
+        {"a line longer than a piece", long_line},
         {"no final line end", text.substr(0, text.size() - 1)},
         {"many short lines", bare_epochs},
         {"empty", ""},
