@@ -1,7 +1,5 @@
 #include "compression/compact_rinex.hpp"
 
-#include <bit>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -14,6 +12,7 @@
 #include "compression/page_buffer.hpp"
 #include "compression/observation_type_counts.hpp"
 #include "compression/rinex_decimal_text.hpp"
+#include "core/digits.hpp"
 #include "core/lines.hpp"
 #include "core/text.hpp"
 
@@ -86,24 +85,6 @@ class CompactLineCursor {
     std::size_t pos_ = 0;
     std::size_t number_ = 0;
 };
-
-// How many of the eight characters in `word` (the first in its lowest byte) are digits before
-// the first one that is not. A byte above 0xF9 may carry into the next, which only matters
-// past a non-digit.
-inline int leading_digits(std::uint64_t word) {
-    constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0, kZeros = 0x3030303030303030;
-    const std::uint64_t not_digit =
-        ((word & kHigh) ^ kZeros) | (((word + 0x0606060606060606) & kHigh) ^ kZeros);
-    return not_digit == 0 ? 8 : std::countr_zero(not_digit) / 8;
-}
-
-// The value of the first `count` (1 to 8) digits of `word`, in three multiplications.
-inline std::uint64_t digits_value(std::uint64_t word, int count) {
-    std::uint64_t x = (word - 0x3030303030303030) << (8 * (8 - count));  // zeros lead
-    x = (x * 10 + (x >> 8)) & 0x00FF00FF00FF00FF;
-    x = (x * 100 + (x >> 16)) & 0x0000FFFF0000FFFF;
-    return (x * 10000 + (x >> 32)) & 0xFFFFFFFF;
-}
 
 // One item of a differenced series: "[n&][sign]digits".
 struct SeriesItem {
