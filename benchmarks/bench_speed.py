@@ -16,6 +16,13 @@ live in a temporary folder deleted at the end.
     python benchmarks/bench_speed.py [--baseline DIR] [--current DIR] [--json FILE]
 
 --baseline defaults to /work/baseline-build/python; without --current the installed module is used.
+A baseline is any earlier revision built beside the checkout, e.g. the one before the reader took
+its input in pieces:
+
+    git worktree add ../baseline 9e17034
+    cmake -S ../baseline -B ../baseline-build -G Ninja -DCMAKE_BUILD_TYPE=Release
+    cmake --build ../baseline-build --target quorsin_cn0
+    python benchmarks/bench_speed.py --baseline ../baseline-build/python --current build-tests/python
 """
 
 from __future__ import annotations
