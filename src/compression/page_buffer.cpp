@@ -1,5 +1,7 @@
 #include "compression/page_buffer.hpp"
 
+#include "compression/huge_pages.hpp"
+
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -29,6 +31,7 @@ PageBuffer::PageBuffer(std::size_t capacity) : capacity_(capacity) {
     if (capacity == 0) return;
 #if defined(__linux__)
     data_ = map_pages(capacity);
+    advise_huge_pages(data_, capacity);
 #else
     data_ = static_cast<char*>(std::malloc(capacity));
 #endif
@@ -71,6 +74,7 @@ bool PageBuffer::grow(std::size_t capacity) {
     void* p = ::mremap(data_, capacity_, capacity, MREMAP_MAYMOVE);
     if (p == MAP_FAILED) return false;
     data_ = static_cast<char*>(p);
+    advise_huge_pages(data_, capacity);
 #else
     void* p = std::realloc(data_, capacity);
     if (p == nullptr) return false;
