@@ -242,6 +242,12 @@ OrderedMap<ConstellationStats> constellation_statistics(
         std::vector<std::vector<std::uint32_t>> times(sats.size());
         std::vector<std::uint32_t> slot_of(n_sats, 0);
         for (std::size_t j = 0; j < sats.size(); ++j) slot_of[sats[j]] = static_cast<std::uint32_t>(j);
+        std::vector<std::size_t> per_satellite(sats.size(), 0);
+        for (std::uint32_t i : idx) ++per_satellite[slot_of[set.samples[i].satellite]];
+        for (std::size_t j = 0; j < sats.size(); ++j) {
+            values[j].reserve(per_satellite[j]);
+            times[j].reserve(per_satellite[j]);
+        }
         std::vector<std::uint32_t> constellation_times;
         constellation_times.reserve(idx.size());
         for (std::uint32_t i : idx) {
@@ -254,7 +260,10 @@ OrderedMap<ConstellationStats> constellation_statistics(
         for (auto& v : values) st.cycle_slips += sorted_jumps_above_10(v);
         // Data gaps: epochs, between a satellite's first and last sample, at which the
         // constellation has samples but the satellite has none.
-        std::sort(constellation_times.begin(), constellation_times.end());
+        // Samples come in file order, which is nearly always time order already.
+        if (!std::is_sorted(constellation_times.begin(), constellation_times.end())) {
+            std::sort(constellation_times.begin(), constellation_times.end());
+        }
         constellation_times.erase(std::unique(constellation_times.begin(), constellation_times.end()),
                                   constellation_times.end());
         auto position_of = [&](std::uint32_t t) {
