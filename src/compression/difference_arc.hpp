@@ -26,17 +26,17 @@ class DifferenceArc {
     // range check on the value.
     std::int64_t add(std::int64_t difference) {
         const int k = depth_ < order_ ? depth_ : order_;
-        terms_[k] = static_cast<std::uint64_t>(difference);
-        // Every order adds its difference to the one below. The terms above k are zero (never
-        // written since the arc started), so adding all of them is adding those up to k, without
-        // a branch on k.
-        terms_[4] += terms_[5];
-        terms_[3] += terms_[4];
-        terms_[2] += terms_[3];
-        terms_[1] += terms_[2];
-        terms_[0] += terms_[1];
+        // The difference takes the place of order k. Every order adds its difference to the one
+        // below; the terms above k are zero (never written since the arc started), so adding all
+        // of them is adding those up to k. In registers, without a branch on k and without a
+        // store at a varying place that the loads after it would have to wait for.
+        const auto d = static_cast<std::uint64_t>(difference);
+        std::uint64_t t[kMaxOrder + 1];
+        for (int j = 0; j <= kMaxOrder; ++j) t[j] = j == k ? d : terms_[j];
+        for (int j = kMaxOrder - 1; j >= 0; --j) t[j] += t[j + 1];
+        for (int j = 0; j <= kMaxOrder; ++j) terms_[j] = t[j];
         if (depth_ <= kMaxOrder) ++depth_;
-        return static_cast<std::int64_t>(terms_[0]);
+        return static_cast<std::int64_t>(t[0]);
     }
 
     // Continues after a gap as a new arc of the same order whose first value is `value`; the
