@@ -35,13 +35,12 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 from pathlib import Path
 from typing import Any, Callable
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from common import best_time, mb, peak_memory_above_baseline, require_data  # noqa: E402
+from common import best_time, mb, peak_memory_above_baseline, require_data, run_in_threads  # noqa: E402
 
 DEFAULT_BASELINE = "/work/baseline-build/python"
 REPEAT = int(os.environ.get("QCN0_BENCH_REPEAT", "15"))  # a shared machine has bursts of load
@@ -191,23 +190,7 @@ def measure_threads(q: Any, folder: Path) -> dict[str, Any]:
         analyse()
 
     def two_threads() -> None:
-        errors: list[BaseException] = []
-        start = threading.Barrier(2)
-
-        def run() -> None:
-            try:
-                start.wait()
-                analyse()
-            except BaseException as e:  # noqa: BLE001
-                errors.append(e)
-
-        threads = [threading.Thread(target=run) for _ in range(2)]
-        for th in threads:
-            th.start()
-        for th in threads:
-            th.join()
-        if errors:
-            raise errors[0]
+        run_in_threads([analyse, analyse])
 
     serial, threaded = paired_best(one_after_the_other, two_threads)
     return {"values": {"ratio": threaded / serial}, "seconds": {"serial": serial, "threads": threaded}}

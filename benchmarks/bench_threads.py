@@ -19,12 +19,11 @@ import multiprocessing
 import os
 import sys
 import tempfile
-import threading
 import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from common import mb, require_data  # noqa: E402
+from common import mb, require_data, run_in_threads  # noqa: E402
 
 import quorsin_cn0  # noqa: E402
 
@@ -74,21 +73,7 @@ def one_after_the_other(analyzer: quorsin_cn0.CN0Analyzer, files: list[str]) -> 
 
 
 def in_threads(analyzer: quorsin_cn0.CN0Analyzer, files: list[str]) -> None:
-    errors: list[BaseException] = []
-
-    def run(path: str) -> None:
-        try:
-            analyzer.analyze_file(path)
-        except BaseException as e:  # noqa: BLE001
-            errors.append(e)
-
-    threads = [threading.Thread(target=run, args=(f,)) for f in files]
-    for th in threads:
-        th.start()
-    for th in threads:
-        th.join()
-    if errors:
-        raise errors[0]
+    run_in_threads([lambda f=f: analyzer.analyze_file(f) for f in files])
 
 
 def count(n: int) -> int:

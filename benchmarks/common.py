@@ -52,3 +52,27 @@ print(max(status('VmHWM:') - base, 0))
 
 def mb(n: float) -> float:
     return n / 1e6
+
+
+def run_in_threads(tasks) -> None:
+    """Runs each callable in a thread of its own, all released at once; re-raises the first
+    error once every thread has ended."""
+    import threading
+
+    errors: list = []
+    start = threading.Barrier(len(tasks))
+
+    def run(task) -> None:
+        try:
+            start.wait()
+            task()
+        except BaseException as e:  # noqa: BLE001 - handed to the caller
+            errors.append(e)
+
+    threads = [threading.Thread(target=run, args=(task,)) for task in tasks]
+    for th in threads:
+        th.start()
+    for th in threads:
+        th.join()
+    if errors:
+        raise errors[0]
