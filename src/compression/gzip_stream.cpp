@@ -57,7 +57,9 @@ Error too_large(std::size_t max_output) {
     return Error{"gzip content exceeds the limit of " + std::to_string(max_output) + " bytes"};
 }
 
-// The size to start with: the stated size where it is believable.
+// The size to start with: the stated size where it is believable. It is trusted only up to a
+// ratio no RINEX file comes near, so that a damaged or crafted size costs nothing; pages are
+// touched as content arrives.
 std::size_t first_capacity(std::string_view bytes, std::size_t max_output) {
     std::size_t expected = stated_size(bytes);
     if (expected == 0 || expected / 64 > bytes.size()) expected = bytes.size() * 4;
@@ -78,22 +80,16 @@ Expected<std::string> inflate_gzip_stream(std::string_view bytes, std::size_t ma
     if (!inflater.ok()) return Error{"gzip: cannot start zlib"};
     z_stream& zs = inflater.stream();
 
-    // The stated size is trusted for reserving memory only up to a ratio no RINEX file comes
-    // near, so that a damaged or crafted size costs nothing; pages are touched as text arrives.
-    std::size_t expected = stated_size(bytes);
-    if (expected == 0 || expected / 64 > bytes.size()) expected = bytes.size() * 4;
-    GrowingText out(std::min(expected + 1, max_output + 1));
+    const std::size_t capacity = first_capacity(bytes, max_output);
+    GrowingText out(capacity);
     // zlib counts in 32-bit units; output goes through in pieces that suit the expected size.
     const auto piece_size =
-        static_cast<uInt>(std::clamp<std::size_t>(expected / 4, 1 << 14, 1 << 20));
+        static_cast<uInt>(std::clamp<std::size_t>(capacity / 4, 1 << 14, 1 << 20));
 
     const auto* next = reinterpret_cast<const unsigned char*>(bytes.data());
     std::size_t remaining = bytes.size();
     while (true) {
-        if (out.size() > max_output) {
-            return Error{"gzip content exceeds the limit of " + std::to_string(max_output) +
-                         " bytes"};
-        }
+        if (out.size() > max_output) return too_large(max_output);
         char* piece = out.room(piece_size);
         const auto in_chunk = static_cast<uInt>(std::min<std::size_t>(remaining, UINT_MAX));
         zs.next_in = const_cast<Bytef*>(next);
@@ -128,9 +124,7 @@ Expected<std::string> inflate_gzip_stream(std::string_view bytes, std::size_t ma
         if (status == Z_MEM_ERROR) return Error{"gzip: out of memory"};
         return corrupt(zs);
     }
-    if (out.size() > max_output) {
-        return Error{"gzip content exceeds the limit of " + std::to_string(max_output) + " bytes"};
-    }
+    if (out.size() > max_output) return too_large(max_output);
     return std::move(out).take();
 }
 
