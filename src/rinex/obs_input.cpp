@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -28,6 +27,9 @@ namespace {
 // from this guess, and what is reserved but never written costs no memory.
 constexpr std::size_t kCompactExpansion = 5;
 
+// Text goes through the reader in pieces of this size, so that it is never whole in memory.
+constexpr std::size_t kPiece = std::size_t{1} << 20;
+
 // Plain text read through the reader piece by piece, giving back the pages already read when
 // the text sits in `pages`.
 Expected<RinexObsData> read_plain(std::string_view text, std::string_view filename,
@@ -37,7 +39,6 @@ Expected<RinexObsData> read_plain(std::string_view text, std::string_view filena
         for_each_line(text, [&](std::string_view line) { reader.line(line); });
         return reader.finish();
     }
-    constexpr std::size_t kPiece = std::size_t{1} << 20;
     std::size_t start = 0;
     while (start < text.size()) {
         // Pieces end at a line end, so that every line is whole.
@@ -111,7 +112,6 @@ Error os_error(int number) { return Error{os_error_text(number), ErrorKind::Inpu
 // A regular file of plain text goes through the reader a piece at a time, so that its text is
 // never whole in memory; a packed file is read whole (it is small beside its content).
 Expected<RinexObsData> read_regular_file(int fd, std::size_t size, std::string_view filename) {
-    constexpr std::size_t kPiece = std::size_t{1} << 20;
     std::string buffer(std::min(size + 1, kPiece), '\0');
     std::optional<ObservationReader> reader;
     std::size_t carried = 0;  // the start of a line not yet whole, at the front of the buffer
